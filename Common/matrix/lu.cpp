@@ -1,0 +1,117 @@
+#include <cmath>
+#include <cstdio>
+
+#include "Common/matrix/matrix.h"
+#include "platform/services.h"
+
+namespace vekdc {
+
+void lu_decomposition1(Matrix a, int n, std::int32_t* index, double* sign) {
+    *sign = 1.0;
+    double* vv = dvector(n);
+    for (int i = 0; i < n; ++i) {
+        double big = 0.0;
+        for (int j = 0; j < n; ++j) {
+            const double value = std::fabs(a[i][j]);
+            if (value > big) {
+                big = value;
+            }
+        }
+        if (big == 0.0) {
+            std::fputs("singular matrix in routine \"lu_decomposition1\"", stdout);
+            free_dvector(vv);
+            platform::exit_program(1);
+        }
+        vv[i] = 1.0 / big;
+    }
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < j; ++i) {
+            double sum = a[i][j];
+            for (int k = 0; k < i; ++k) {
+                sum = sum - a[i][k] * a[k][j];
+            }
+            a[i][j] = sum;
+        }
+        double big = 0.0;
+        int imax = j;
+        for (int i = j; i < n; ++i) {
+            double sum = a[i][j];
+            for (int k = 0; k < j; ++k) {
+                sum = sum - a[i][k] * a[k][j];
+            }
+            a[i][j] = sum;
+            const double dum = std::fabs(sum) * vv[i];
+            if (dum >= big) {
+                big = dum;
+                imax = i;
+            }
+        }
+        if (imax != j) {
+            for (int k = 0; k < n; ++k) {
+                const double dum = a[imax][k];
+                a[imax][k] = a[j][k];
+                a[j][k] = dum;
+            }
+            *sign = -*sign;
+            vv[imax] = vv[j];
+        }
+        index[j] = imax;
+        if (a[j][j] == 0.0) {
+            a[j][j] = kTinyPivot;
+        }
+        if (j != n - 1) {
+            const double dum = 1.0 / a[j][j];
+            for (int i = j + 1; i < n; ++i) {
+                a[i][j] = a[i][j] * dum;
+            }
+        }
+    }
+    free_dvector(vv);
+}
+
+void lu_back_substitution(Matrix a, int n, const std::int32_t* index, double* b) {
+    int first = -1;
+    for (int i = 0; i < n; ++i) {
+        const int p = index[i];
+        double sum = b[p];
+        b[p] = b[i];
+        if (first >= 0) {
+            for (int k = first; k <= i - 1; ++k) {
+                sum = sum - a[i][k] * b[k];
+            }
+        } else if (sum != 0.0) {
+            first = i;
+        }
+        b[i] = sum;
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        double sum = b[i];
+        for (int k = i + 1; k < n; ++k) {
+            sum = sum - a[i][k] * b[k];
+        }
+        b[i] = sum / a[i][i];
+    }
+}
+
+Matrix inverse_matrix(Matrix a, int n) {
+    double* col = dvector(n);
+    Matrix Y = alloc_matrix(n, n);
+    std::int32_t* index = ivector(n);
+    double sign = 0.0;
+    lu_decomposition1(a, n, index, &sign);
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            col[i] = 0.0;
+        }
+        col[j] = 1.0;
+        lu_back_substitution(a, n, index, col);
+        for (int i = 0; i < n; ++i) {
+            Y[i][j] = col[i];
+        }
+    }
+    free_ivector(index);
+    free_dvector(col);
+    return Y;
+}
+
+}  // namespace vekdc

@@ -1,0 +1,68 @@
+// Dense matrices of doubles as the cipher uses them: an array of rows + 1 row
+// pointers whose last entry is null, each row allocated on its own. A matrix
+// does not know its size; every operation takes the counts from its caller.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vekdc {
+
+using Matrix = double**;
+
+// ------------------------------------------------------------ storage
+Matrix alloc_matrix_or_null(int rows, int cols);
+// Does not return when memory runs out ("insufficient memory", status 1).
+Matrix alloc_matrix(int rows, int cols);
+void free_matrix(Matrix m);
+// Does not return when memory runs out (diagnostic on standard error, status 1).
+double* dvector(int count);
+void free_dvector(double* v);
+// Zeroed; does not return when memory runs out (diagnostic on standard output, status 0).
+std::int32_t* ivector(int count);
+void free_ivector(std::int32_t* v);
+
+// ------------------------------------------------------------ arithmetic
+void copy_matrix(Matrix source, Matrix destination, int rows, int cols);
+// New rows x cols matrix P*Q; each sum runs from k = 0 upward as sum = P(i,k)*Q(k,j) + sum.
+Matrix multiply_matrix(Matrix P, Matrix Q, int rows, int inner, int cols);
+
+// ------------------------------------------------------------ LU decomposition and inversion
+inline constexpr double kTinyPivot = 1.0e-20;
+// Crout's method with scaled partial pivoting; overwrites a.
+void lu_decomposition1(Matrix a, int n, std::int32_t* index, double* sign);
+void lu_back_substitution(Matrix a, int n, const std::int32_t* index, double* b);
+// New inverse of a; a is left holding its LU decomposition.
+Matrix inverse_matrix(Matrix a, int n);
+
+// ------------------------------------------------------------ matrix files
+// Writes the elements row by row as little-endian doubles to folder + name
+// (no separator is inserted), replacing an existing file once the new one is
+// complete. With header set, the low bytes of rows and cols come first.
+void write_matrix_into_binary_file(bool header, Matrix M, int rows, int cols,
+                                   const std::string& name, const std::string& folder);
+// Reads a rows x cols matrix from `path`, or, with ask set, from a file the
+// user picks; null when the dialog is cancelled. rows_read and cols_read are
+// not written.
+Matrix read_matrix_from_binary_file(bool header, bool ask, int rows, int cols, int* rows_read,
+                                    int* cols_read, const std::string& path);
+
+// ------------------------------------------------------------ ownership helper
+struct MatrixDeleter {
+    void operator()(double** m) const { free_matrix(m); }
+};
+// Owns a matrix for code that may return early.
+using MatrixPtr = std::unique_ptr<double*, MatrixDeleter>;
+
+// ------------------------------------------------------------ allocation hook
+// The allocator behind every matrix and vector, replaceable so that tests can
+// make allocations fail and watch the order of releases.
+struct MatrixAllocator {
+    void* (*allocate)(std::size_t bytes);
+    void (*release)(void* block);
+};
+MatrixAllocator set_matrix_allocator(MatrixAllocator allocator);
+
+}  // namespace vekdc

@@ -1,0 +1,338 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/runtime.h"
+
+namespace vekdc::platform {
+
+namespace {
+
+constexpr std::size_t kCopyBuffer = 1 << 20;
+
+// Hidden temporaries that exist right now; removed if the process ends by exit().
+struct TempRegistry {
+    std::mutex lock;
+    std::set<std::string> paths;
+};
+
+TempRegistry& temp_registry() {
+    // Never destroyed, so that the exit handler can still use it.
+    static TempRegistry* registry = [] {
+        auto* created = new TempRegistry;
+        std::atexit([] {
+            TempRegistry& r = temp_registry();
+            std::lock_guard<std::mutex> guard(r.lock);
+            for (const auto& path : r.paths) {
+                ::unlink(path.c_str());
+            }
+            r.paths.clear();
+        });
+        return created;
+    }();
+    return *registry;
+}
+
+void remember_temp(const std::string& path) {
+    TempRegistry& r = temp_registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    r.paths.insert(path);
+}
+
+void forget_temp(const std::string& path) {
+    TempRegistry& r = temp_registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    r.paths.erase(path);
+}
+
+std::string hidden_name(const std::string& folder) {
+    static std::atomic<unsigned> counter{0};
+    return folder + ".vekdc-" + std::to_string(::getpid()) + "-" +
+           std::to_string(static_cast<std::uint32_t>(tick_count())) + "-" +
+           std::to_string(counter++) + ".tmp";
+}
+
+bool write_all(int fd, const char* data, std::size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string proc_fd_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// Gives the unnamed file behind fd the name `path`; errno tells why not.
+bool link_unnamed(int fd, const std::string& path) {
+    if (::linkat(AT_FDCWD, proc_fd_path(fd).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) ==
+        0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- InputFile
+
+std::optional<InputFile> InputFile::open(const std::string& path) {
+    const auto host = host_path(path);
+    if (!host) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
+    const int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return std::nullopt;
+    }
+    return InputFile(fd);
+}
+
+InputFile::InputFile(InputFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::uint64_t InputFile::size() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) const {
+    auto* out = static_cast<char*>(buffer);
+    while (length > 0) {
+        const ssize_t n = ::pread(fd_, out, length, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            return false;
+        }
+        out += n;
+        length -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- OutputFile
+
+std::optional<OutputFile> OutputFile::create_beside(const std::string& final_path) {
+    const auto host = host_path(final_path);
+    if (!host) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
+    std::string folder = folder_of(*host);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                          0666);
+    if (fd >= 0) {
+        return OutputFile(fd, std::string());
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return std::nullopt;
+    }
+    // The file system cannot hold unnamed files: use a hidden temporary.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = hidden_name(folder);
+        const int hidden = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (hidden >= 0) {
+            remember_temp(temp);
+            return OutputFile(hidden, std::move(temp));
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : fd_(other.fd_), temp_path_(std::move(other.temp_path_)), published_(other.published_) {
+    other.fd_ = -1;
+    other.temp_path_.clear();
+}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+    if (this != &other) {
+        discard();
+        fd_ = other.fd_;
+        temp_path_ = std::move(other.temp_path_);
+        published_ = other.published_;
+        other.fd_ = -1;
+        other.temp_path_.clear();
+    }
+    return *this;
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_path_.empty()) {
+        ::unlink(temp_path_.c_str());
+        forget_temp(temp_path_);
+        temp_path_.clear();
+    }
+}
+
+bool OutputFile::write(const void* data, std::size_t length) {
+    return write_all(fd_, static_cast<const char*>(data), length);
+}
+
+bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length) {
+    // In-kernel copy first; fall back to a bounded buffer where it is not available.
+    bool kernel_copy = true;
+    while (length > 0 && kernel_copy) {
+        loff_t in_offset = static_cast<loff_t>(offset);
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 30));
+        const ssize_t n = ::copy_file_range(source.descriptor(), &in_offset, fd_, nullptr, chunk, 0);
+        if (n > 0) {
+            offset += static_cast<std::uint64_t>(n);
+            length -= static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n == 0) {
+            return false;  // the source ended early
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+            errno == EBADF || errno == EPERM) {
+            kernel_copy = false;
+        } else {
+            return false;
+        }
+    }
+    if (length == 0) {
+        return true;
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyBuffer)));
+    while (length > 0) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
+        if (!source.read_at(buffer.data(), chunk, offset) || !write(buffer.data(), chunk)) {
+            return false;
+        }
+        offset += chunk;
+        length -= chunk;
+    }
+    return true;
+}
+
+OutputFile::Publish OutputFile::publish_new(const std::string& path) {
+    const auto host = host_path(path);
+    if (!host || fd_ < 0) {
+        return Publish::Failed;
+    }
+    if (temp_path_.empty()) {
+        if (link_unnamed(fd_, *host)) {
+            published_ = true;
+            return Publish::Done;
+        }
+        return errno == EEXIST ? Publish::Exists : Publish::Failed;
+    }
+    if (::link(temp_path_.c_str(), host->c_str()) != 0) {
+        if (errno == EEXIST) {
+            return Publish::Exists;
+        }
+        // No hard links on this file system: rename, still without replacing.
+        if (::renameat2(AT_FDCWD, temp_path_.c_str(), AT_FDCWD, host->c_str(), RENAME_NOREPLACE) !=
+            0) {
+            return errno == EEXIST ? Publish::Exists : Publish::Failed;
+        }
+    } else {
+        ::unlink(temp_path_.c_str());
+    }
+    forget_temp(temp_path_);
+    temp_path_.clear();
+    published_ = true;
+    return Publish::Done;
+}
+
+bool OutputFile::publish_replacing(const std::string& path) {
+    const auto host = host_path(path);
+    if (!host || fd_ < 0) {
+        return false;
+    }
+    // The file replaces something the user had: make its content durable first.
+    if (::fsync(fd_) != 0) {
+        return false;
+    }
+    if (temp_path_.empty()) {
+        // An unnamed file cannot be renamed: give it a hidden name first.
+        const std::string folder = folder_of(*host);
+        for (int attempt = 0; attempt < 100 && temp_path_.empty(); ++attempt) {
+            std::string temp = hidden_name(folder);
+            if (link_unnamed(fd_, temp)) {
+                remember_temp(temp);
+                temp_path_ = std::move(temp);
+            } else if (errno != EEXIST) {
+                return false;
+            }
+        }
+        if (temp_path_.empty()) {
+            return false;
+        }
+    }
+    if (::rename(temp_path_.c_str(), host->c_str()) != 0) {
+        return false;
+    }
+    forget_temp(temp_path_);
+    temp_path_.clear();
+    published_ = true;
+    return true;
+}
+
+}  // namespace vekdc::platform

@@ -1,0 +1,70 @@
+// Files as the cipher reads and writes them: inputs read at 64-bit offsets,
+// and outputs that get their name only when they are complete.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vekdc::platform {
+
+// A file opened for reading. Paths go through host_path().
+class InputFile {
+public:
+    static std::optional<InputFile> open(const std::string& path);
+
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    // Size in bytes at the moment of the call.
+    std::uint64_t size() const;
+    // Reads exactly `length` bytes at `offset`; false when the file ends first.
+    bool read_at(void* buffer, std::size_t length, std::uint64_t offset) const;
+    int descriptor() const { return fd_; }
+
+private:
+    explicit InputFile(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+// A file being written. It is created without a name (or, where the file
+// system cannot do that, under a hidden temporary name) in the folder of the
+// path it will finally get; it disappears unless publish_new() or
+// publish_replacing() names it. A process that dies first leaves nothing behind.
+class OutputFile {
+public:
+    // Creates the unnamed file in the folder that `final_path` lies in.
+    static std::optional<OutputFile> create_beside(const std::string& final_path);
+
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    // Appends bytes; false on a write error.
+    bool write(const void* data, std::size_t length);
+    // Appends `length` bytes of `source` starting at `offset`, in bounded chunks
+    // (in-kernel copying where the system allows it).
+    bool copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length);
+
+    enum class Publish { Done, Exists, Failed };
+    // Names the file `path` unless something already has that name; never replaces.
+    Publish publish_new(const std::string& path);
+    // Names the file `path`, replacing what had that name, in one atomic step.
+    bool publish_replacing(const std::string& path);
+
+private:
+    OutputFile(int fd, std::string temp_path) : fd_(fd), temp_path_(std::move(temp_path)) {}
+    void discard();
+
+    int fd_ = -1;
+    std::string temp_path_;  // empty for an unnamed file
+    bool published_ = false;
+};
+
+}  // namespace vekdc::platform

@@ -1,0 +1,49 @@
+#include "platform/services.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/console_services.h"
+
+namespace vekdc::platform {
+
+namespace {
+
+ConsoleServices& console() {
+    static ConsoleServices instance;
+    return instance;
+}
+
+Services* g_installed = nullptr;
+
+}  // namespace
+
+void Services::exit_program(int status) {
+    std::cout.flush();
+    std::cerr.flush();
+    std::exit(status);
+}
+
+Services& services() { return g_installed != nullptr ? *g_installed : console(); }
+
+Services* install(Services* implementation) {
+    Services* previous = g_installed != nullptr ? g_installed : &console();
+    g_installed = implementation;
+    return previous;
+}
+
+void app_message(const std::string& text, Icon icon) {
+    services().message_box(text, kAppTitle, Buttons::Ok, icon);
+}
+
+Answer encoder_message(const std::string& text, Buttons buttons) {
+    return services().message_box(text, kEncoderCaption, buttons, Icon::None);
+}
+
+void exit_program(int status) {
+    services().exit_program(status);
+    std::abort();  // an implementation that returned broke its contract
+}
+
+}  // namespace vekdc::platform
