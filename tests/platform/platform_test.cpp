@@ -1,0 +1,228 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "platform/console_services.h"
+#include "platform/file.h"
+#include "platform/launch.h"
+#include "platform/paths.h"
+#include "platform/recording_services.h"
+#include "platform/runtime.h"
+#include "tests/support/test_support.h"
+
+namespace vekdc::platform {
+namespace {
+
+using test::TempDir;
+
+TEST(CrtRandom, FollowsTheOriginalRunTimeSequence) {
+    crt_srand(1);
+    const int expected[] = {41, 18467, 6334, 26500, 19169};
+    for (int value : expected) {
+        EXPECT_EQ(crt_rand(), value);
+    }
+    // Seed 0 is a seed of its own, not an alias of 1.
+    crt_srand(0);
+    EXPECT_EQ(crt_rand(), 38);
+    EXPECT_EQ(crt_rand(), 7719);
+}
+
+TEST(CrtRandom, StaysWithinFifteenBits) {
+    crt_srand(12345);
+    int largest = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const int value = crt_rand();
+        ASSERT_GE(value, 0);
+        largest = std::max(largest, value);
+    }
+    EXPECT_EQ(largest, kCrtRandMax);
+}
+
+TEST(CrtRandomDeathTest, StartsFromSeedOneInAFreshProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(crt_rand() == 41 ? 0 : 1), testing::ExitedWithCode(0), "");
+}
+
+TEST(Paths, DrivePathsMapThroughTheEnvironment) {
+    ::setenv("VEKDC_DRIVE_D", "/srv/vek", 1);
+    EXPECT_EQ(host_path("d:\\master.key"), "/srv/vek/master.key");
+    EXPECT_EQ(host_path("D:\\plainfile\\test_gif1.gif"), "/srv/vek/plainfile/test_gif1.gif");
+    EXPECT_EQ(host_path("d:\\"), "/srv/vek/");
+    ::setenv("VEKDC_DRIVE_D", "/srv/vek/", 1);
+    EXPECT_EQ(host_path("d:\\log_boot.txt"), "/srv/vek/log_boot.txt");
+    ::unsetenv("VEKDC_DRIVE_D");
+    EXPECT_EQ(host_path("d:\\master.key"), std::nullopt);
+    // Ordinary paths are left alone, backslashes and all.
+    EXPECT_EQ(host_path("/home/u/a\\b.vek"), "/home/u/a\\b.vek");
+    EXPECT_EQ(host_path("d:relative"), "d:relative");
+    EXPECT_EQ(folder_of("/home/u/a.b.vek"), "/home/u/");
+    EXPECT_EQ(folder_of("a.vek"), "");
+}
+
+TEST(Launch, RecognisesTheFixedProgramsOnly) {
+    EXPECT_EQ(fixed_program_argument(std::string(kBrowserProgram) + " /tmp/a b.gif"), "/tmp/a b.gif");
+    EXPECT_EQ(fixed_program_argument(std::string(kExternalViewerProgram) + " x.wmf"), "x.wmf");
+    EXPECT_EQ(fixed_program_argument("rm -rf /tmp/x"), std::nullopt);
+    EXPECT_EQ(fixed_program_argument(kBrowserProgram), std::nullopt);
+}
+
+TEST(ConsoleServices, BoxesGoToStandardErrorAndQuestionsTakePresetAnswers) {
+    ConsoleServices console;
+    console.set_launching(false);
+    console.preset_answer(Answer::Cancel);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(console.message_box("hello", "Caption", Buttons::Ok, Icon::None), Answer::Ok);
+    EXPECT_EQ(console.message_box("go on?", "Caption", Buttons::OkCancel, Icon::None),
+              Answer::Cancel);
+    // Without a preset answer and without a terminal, OK (or Yes).
+    EXPECT_EQ(console.message_box("again?", "Caption", Buttons::OkCancel, Icon::None), Answer::Ok);
+    EXPECT_EQ(console.message_box("sure?", "Caption", Buttons::YesNo, Icon::None), Answer::Yes);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Caption: hello\nCaption: go on?\nCaption: again?\nCaption: sure?\n");
+}
+
+TEST(ConsoleServices, FileDialogsTakePresetPathsAndCancelOtherwise) {
+    ConsoleServices console;
+    console.preset_file("/tmp/a.key");
+    console.preset_file("");
+    EXPECT_EQ(console.open_file({}), "/tmp/a.key");
+    EXPECT_EQ(console.open_file({}), std::nullopt);  // an empty answer cancels
+    EXPECT_EQ(console.open_file({}), std::nullopt);  // no answer and no terminal
+}
+
+TEST(RecordingServices, InstallsForItsScopeAndRecordsEverything) {
+    Services* before = &services();
+    {
+        ScopedRecorder recorder;
+        EXPECT_EQ(&services(), &*recorder);
+        recorder->setNextAnswer(Answer::No);
+        recorder->setNextFile("/x.key");
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(services().message_box("q", "c", Buttons::YesNo, Icon::Question), Answer::No);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(services().open_file({"t", "f", "key", "*.key", "./"}), "/x.key");
+        services().run_program("prog arg");
+        services().shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");
+        ASSERT_EQ(recorder->boxes.size(), 1u);
+        EXPECT_EQ(recorder->boxes[0].caption, "c");
+        EXPECT_EQ(recorder->dialogs.at(0).default_ext, "key");
+        EXPECT_EQ(recorder->programs, std::vector<std::string>{"prog arg"});
+        EXPECT_EQ(recorder->shell_opens.at(0).first, "d:\\log_boot.txt");
+    }
+    EXPECT_EQ(&services(), before);
+}
+
+// ---------------------------------------------------------------- files
+
+TEST(OutputFile, AppearsOnlyWhenPublished) {
+    TempDir dir;
+    {
+        auto out = OutputFile::create_beside(dir / "a.txt");
+        ASSERT_TRUE(out);
+        ASSERT_TRUE(out->write("abc", 3));
+        EXPECT_TRUE(dir.entries().empty());  // nothing with a name while it is written
+        EXPECT_EQ(out->publish_new(dir / "a.txt"), OutputFile::Publish::Done);
+    }
+    EXPECT_EQ(test::read_file(dir / "a.txt"), "abc");
+    {
+        auto abandoned = OutputFile::create_beside(dir / "b.txt");
+        ASSERT_TRUE(abandoned);
+        ASSERT_TRUE(abandoned->write("partial", 7));
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.txt"});
+}
+
+TEST(OutputFile, PublishNewNeverReplaces) {
+    TempDir dir;
+    test::write_file(dir / "a.txt", "old");
+    auto out = OutputFile::create_beside(dir / "a.txt");
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->write("new", 3));
+    EXPECT_EQ(out->publish_new(dir / "a.txt"), OutputFile::Publish::Exists);
+    EXPECT_EQ(test::read_file(dir / "a.txt"), "old");
+    EXPECT_EQ(out->publish_new(dir / "a2.txt"), OutputFile::Publish::Done);
+    EXPECT_EQ(test::read_file(dir / "a2.txt"), "new");
+}
+
+TEST(OutputFile, PublishReplacingSwapsInTheCompleteFile) {
+    TempDir dir;
+    test::write_file(dir / "k.key", "old content");
+    auto out = OutputFile::create_beside(dir / "k.key");
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->write("new", 3));
+    EXPECT_EQ(test::read_file(dir / "k.key"), "old content");
+    ASSERT_TRUE(out->publish_replacing(dir / "k.key"));
+    EXPECT_EQ(test::read_file(dir / "k.key"), "new");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"k.key"});  // no temporary left
+}
+
+TEST(OutputFile, AKilledWriterLeavesNothingBehind) {
+    TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto out = OutputFile::create_beside(dir / "a.txt");
+        if (out) {
+            (void)out->write("half", 4);
+        }
+        ::kill(::getpid(), SIGKILL);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST(OutputFile, MissingFolderOrDriveFails) {
+    TempDir dir;
+    EXPECT_FALSE(OutputFile::create_beside(dir / "no/such/a.txt"));
+    ::unsetenv("VEKDC_DRIVE_Q");
+    EXPECT_FALSE(OutputFile::create_beside("q:\\a.txt"));
+}
+
+TEST(OutputFile, CopiesRangesAtOffsetsBeyondFourGibibytes) {
+    TempDir dir;
+    const std::uint64_t far = (std::uint64_t{1} << 32) + 1000;  // sparse: takes no disk space
+    {
+        const int fd = ::open((dir / "sparse").c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "tail-bytes", 10, static_cast<off_t>(far)), 10);
+        ::close(fd);
+    }
+    auto in = InputFile::open(dir / "sparse");
+    ASSERT_TRUE(in);
+    EXPECT_EQ(in->size(), far + 10);
+    auto out = OutputFile::create_beside(dir / "copy");
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->copy_from(*in, far + 2, 8));
+    EXPECT_FALSE(out->copy_from(*in, far + 5, 100));  // past the end
+    ASSERT_EQ(out->publish_new(dir / "copy"), OutputFile::Publish::Done);
+    EXPECT_EQ(test::read_file(dir / "copy").substr(0, 8), "il-bytes");
+}
+
+TEST(InputFile, RefusesFoldersAndMissingFiles) {
+    TempDir dir;
+    EXPECT_FALSE(InputFile::open(dir.path()));
+    EXPECT_FALSE(InputFile::open(dir / "missing"));
+    test::write_file(dir / "short", "12345");
+    auto in = InputFile::open(dir / "short");
+    ASSERT_TRUE(in);
+    char buffer[8];
+    EXPECT_TRUE(in->read_at(buffer, 5, 0));
+    EXPECT_FALSE(in->read_at(buffer, 6, 0));
+}
+
+TEST(Runtime, TickCountAndClockMove) {
+    const auto t0 = tick_count();
+    ::usleep(20000);
+    const auto t1 = tick_count();
+    EXPECT_GE(static_cast<std::uint32_t>(t1 - t0), 15u);
+    EXPECT_GT(current_time_seconds(), 1700000000);
+}
+
+}  // namespace
+}  // namespace vekdc::platform
