@@ -380,7 +380,8 @@ void CMatrixCipher::key_set_road(Job& job) {
                     job.encode_table.resize(6);
                 }
                 for (std::size_t i = 0; i < 6; ++i) {
-                    job.encode_table[i] = std::string("d:\\plainfile\\") + kTestFiles[i];
+                    const std::string path = std::string("d:\\plainfile\\") + kTestFiles[i];
+                    job.encode_table[i] = platform::host_path(path).value_or(path);
                 }
                 const std::size_t count = static_cast<std::size_t>(std::max(o.encode_file_count, 0));
                 for (std::size_t i = 0; i < count; ++i) {
