@@ -204,6 +204,22 @@ TEST(OutputFile, CopiesRangesAtOffsetsBeyondFourGibibytes) {
     EXPECT_EQ(test::read_file(dir / "copy").substr(0, 8), "il-bytes");
 }
 
+TEST(OutputFile, CopiesLargeUnalignedRangesExactly) {
+    TempDir dir;
+    const std::string content = test::pattern_bytes((3u << 20) + 500, 17);
+    test::write_file(dir / "source", content);
+    auto in = InputFile::open(dir / "source");
+    ASSERT_TRUE(in);
+    auto out = OutputFile::create_beside(dir / "copy");
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->write("0123456789", 10));
+    ASSERT_TRUE(out->copy_from(*in, 77, content.size() - 77 - 123));
+    ASSERT_TRUE(out->copy_from(*in, 5, 3));  // a small range takes the other road
+    ASSERT_EQ(out->publish_new(dir / "copy"), OutputFile::Publish::Done);
+    EXPECT_EQ(test::read_file(dir / "copy"),
+              "0123456789" + content.substr(77, content.size() - 77 - 123) + content.substr(5, 3));
+}
+
 TEST(InputFile, RefusesFoldersAndMissingFiles) {
     TempDir dir;
     EXPECT_FALSE(InputFile::open(dir.path()));
