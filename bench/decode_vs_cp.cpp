@@ -42,7 +42,9 @@ struct Settings {
     int rounds = 3;
 };
 
-fs::path self_folder() { return fs::canonical("/proc/self/exe").parent_path(); }
+fs::path self_folder() {
+    return fs::canonical("/proc/self/exe").parent_path();
+}
 
 // Runs a command with standard output discarded; returns wall time and peak RSS.
 Run run(const std::vector<std::string>& argv) {
@@ -64,7 +66,8 @@ Run run(const std::vector<std::string>& argv) {
     ::wait4(child, &status, 0, &usage);
     const auto stop = std::chrono::steady_clock::now();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::cerr << "command failed: " << argv[0] << " " << (argv.size() > 1 ? argv[1] : "") << '\n';
+        std::cerr << "command failed: " << argv[0] << " " << (argv.size() > 1 ? argv[1] : "")
+                  << '\n';
         std::exit(2);
     }
     return {std::chrono::duration<double>(stop - start).count(), usage.ru_maxrss};
@@ -203,7 +206,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> encode{cli, "encode", "-k", key, "-o", (root / "small").string()};
     for (int i = 0; i < s.files; ++i) {
         const fs::path p = root / "small-plain" / ("f" + std::to_string(i) + ".txt");
-        write_pattern(p, static_cast<std::uint64_t>(s.file_kib) << 10, static_cast<std::uint32_t>(i));
+        write_pattern(p, static_cast<std::uint64_t>(s.file_kib) << 10,
+                      static_cast<std::uint32_t>(i));
         encode.push_back(p.string());
     }
     run(encode);
@@ -222,14 +226,15 @@ int main(int argc, char** argv) {
     const double peak_mib = large.decode_peak_kib / 1024.0;
     const bool large_ok = large.ratio <= 1.25 && peak_mib <= 32.0;
     const bool small_ok = small.ratio <= 2.0;
-    std::printf("%-34s %10s %10s %8s %12s\n", "pair (median of rounds)", "decode s", "cp s", "ratio",
-                "decode RSS");
+    std::printf("%-34s %10s %10s %8s %12s\n", "pair (median of rounds)", "decode s", "cp s",
+                "ratio", "decode RSS");
     std::printf("%-34s %10.3f %10.3f %8.3f %9.1f MiB   %s (ratio <= 1.25, RSS <= 32 MiB)\n",
                 (std::to_string(s.size_mib) + " MiB file").c_str(), large.decode_seconds,
                 large.cp_seconds, large.ratio, peak_mib, large_ok ? "ok" : "MISSED");
-    std::printf("%-34s %10.3f %10.3f %8.3f %9.1f MiB   %s (ratio <= 2.0)\n",
-                (std::to_string(s.files) + " files of " + std::to_string(s.file_kib) + " KiB").c_str(),
-                small.decode_seconds, small.cp_seconds, small.ratio, small.decode_peak_kib / 1024.0,
-                small_ok ? "ok" : "MISSED");
+    std::printf(
+        "%-34s %10.3f %10.3f %8.3f %9.1f MiB   %s (ratio <= 2.0)\n",
+        (std::to_string(s.files) + " files of " + std::to_string(s.file_kib) + " KiB").c_str(),
+        small.decode_seconds, small.cp_seconds, small.ratio, small.decode_peak_kib / 1024.0,
+        small_ok ? "ok" : "MISSED");
     return large_ok && small_ok ? 0 : 1;
 }

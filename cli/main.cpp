@@ -31,58 +31,63 @@ constexpr int kWrongKeyStatus = 2;
 constexpr const char* kVersion = "vekdc-cli 1.20";
 
 const std::map<std::string, std::string> kHelp = {
-    {"", "usage: vekdc-cli COMMAND [OPTIONS] [FILE...]\n"
-         "\n"
-         "Commands:\n"
-         "  decode   decode .vek files with a decoding key\n"
-         "  encode   encode plain files into .vek files\n"
-         "  keygen   create a key pair and save it\n"
-         "  keyset   make a master key, three encoding keys and their daughter keys\n"
-         "\n"
-         "vekdc-cli COMMAND --help shows the options of a command; --version the version.\n"},
-    {"decode", "usage: vekdc-cli decode -k KEY [-o DIR] [--view] FILE...\n"
-               "\n"
-               "Decodes each FILE with the 11 x 12 decoding key KEY into DIR (default: the\n"
-               "current folder) and prints one line per written file. An existing file is\n"
-               "never replaced: a decoded file whose name is taken gets a tick count added.\n"
-               "\n"
-               "  -k, --key KEY      decoding key file\n"
-               "  -o, --output DIR   output folder\n"
-               "      --view         open decoded pictures, fonts and sounds in a viewer\n"
-               "\n"
-               "Exit status: 0 when every file was decoded, 2 when the key did not open\n"
-               "some file (the others are still decoded), 64 for a usage error, otherwise\n"
-               "the status of the error the decoder reported.\n"},
-    {"encode", "usage: vekdc-cli encode (-k KEY | --encoding-key A.key) [-o DIR] [-p P]\n"
-               "                        [-x N] FILE...\n"
-               "\n"
-               "Encodes each FILE into DIR/<stem>.vek, replacing an older file of that name.\n"
-               "With -k the encoding key is derived from the decoding key KEY, so the files\n"
-               "open with KEY. With --encoding-key the 12 x 11 encoding key is read from A.key\n"
-               "and the matching decoding key is derived from it.\n"
-               "\n"
-               "  -k, --key KEY           decoding key file\n"
-               "      --encoding-key A    encoding key file\n"
-               "  -o, --output DIR        output folder (default: the current folder)\n"
-               "  -p, --prefix P          plain bytes kept in the clear ahead of the\n"
-               "                          enciphered span (default 0)\n"
-               "  -x, --header-extra N    value of the header's extra word (default 1)\n"},
-    {"keygen", "usage: vekdc-cli keygen (--create-a | --create-b) (--random | --regular)\n"
-               "                        [-d DIR]\n"
-               "\n"
-               "Creates an encoding key A or a decoding key B, random or regular, derives\n"
-               "the other key of the pair and saves both into DIR (default: the current\n"
-               "folder) as B_11_12_matrix_<time> and A_12_11_matrix_<time>. Prints the\n"
-               "paths of the two key files.\n"},
-    {"keyset", "usage: vekdc-cli keyset [--drive-d DIR] [FILE...]\n"
-               "\n"
-               "Makes the master decoding key, three encoding keys derived from it and their\n"
-               "three daughter keys, encoding two files with each encoding key on the way.\n"
-               "The keys are written to master.key and daughter1.key ... daughter3.key in the\n"
-               "folder that stands for drive D: (--drive-d, or the environment variable\n"
-               "VEKDC_DRIVE_D); the encoded files land in the current folder. The six files\n"
-               "to encode are taken from the FILE arguments in order, else asked for on the\n"
-               "terminal. The same run always makes the same keys.\n"},
+    {"",
+     "usage: vekdc-cli COMMAND [OPTIONS] [FILE...]\n"
+     "\n"
+     "Commands:\n"
+     "  decode   decode .vek files with a decoding key\n"
+     "  encode   encode plain files into .vek files\n"
+     "  keygen   create a key pair and save it\n"
+     "  keyset   make a master key, three encoding keys and their daughter keys\n"
+     "\n"
+     "vekdc-cli COMMAND --help shows the options of a command; --version the version.\n"},
+    {"decode",
+     "usage: vekdc-cli decode -k KEY [-o DIR] [--view] FILE...\n"
+     "\n"
+     "Decodes each FILE with the 11 x 12 decoding key KEY into DIR (default: the\n"
+     "current folder) and prints one line per written file. An existing file is\n"
+     "never replaced: a decoded file whose name is taken gets a tick count added.\n"
+     "\n"
+     "  -k, --key KEY      decoding key file\n"
+     "  -o, --output DIR   output folder\n"
+     "      --view         open decoded pictures, fonts and sounds in a viewer\n"
+     "\n"
+     "Exit status: 0 when every file was decoded, 2 when the key did not open\n"
+     "some file (the others are still decoded), 64 for a usage error, otherwise\n"
+     "the status of the error the decoder reported.\n"},
+    {"encode",
+     "usage: vekdc-cli encode (-k KEY | --encoding-key A.key) [-o DIR] [-p P]\n"
+     "                        [-x N] FILE...\n"
+     "\n"
+     "Encodes each FILE into DIR/<stem>.vek, replacing an older file of that name.\n"
+     "With -k the encoding key is derived from the decoding key KEY, so the files\n"
+     "open with KEY. With --encoding-key the 12 x 11 encoding key is read from A.key\n"
+     "and the matching decoding key is derived from it.\n"
+     "\n"
+     "  -k, --key KEY           decoding key file\n"
+     "      --encoding-key A    encoding key file\n"
+     "  -o, --output DIR        output folder (default: the current folder)\n"
+     "  -p, --prefix P          plain bytes kept in the clear ahead of the\n"
+     "                          enciphered span (default 0)\n"
+     "  -x, --header-extra N    value of the header's extra word (default 1)\n"},
+    {"keygen",
+     "usage: vekdc-cli keygen (--create-a | --create-b) (--random | --regular)\n"
+     "                        [-d DIR]\n"
+     "\n"
+     "Creates an encoding key A or a decoding key B, random or regular, derives\n"
+     "the other key of the pair and saves both into DIR (default: the current\n"
+     "folder) as B_11_12_matrix_<time> and A_12_11_matrix_<time>. Prints the\n"
+     "paths of the two key files.\n"},
+    {"keyset",
+     "usage: vekdc-cli keyset [--drive-d DIR] [FILE...]\n"
+     "\n"
+     "Makes the master decoding key, three encoding keys derived from it and their\n"
+     "three daughter keys, encoding two files with each encoding key on the way.\n"
+     "The keys are written to master.key and daughter1.key ... daughter3.key in the\n"
+     "folder that stands for drive D: (--drive-d, or the environment variable\n"
+     "VEKDC_DRIVE_D); the encoded files land in the current folder. The six files\n"
+     "to encode are taken from the FILE arguments in order, else asked for on the\n"
+     "terminal. The same run always makes the same keys.\n"},
 };
 
 struct Arguments {
@@ -104,8 +109,9 @@ struct CommandOptions {
 };
 
 const std::map<std::string, CommandOptions> kOptions = {
-    {"decode", {{{"-k", "key"}, {"--key", "key"}, {"-o", "output"}, {"--output", "output"}},
-                {{"--view", "view"}}}},
+    {"decode",
+     {{{"-k", "key"}, {"--key", "key"}, {"-o", "output"}, {"--output", "output"}},
+      {{"--view", "view"}}}},
     {"encode",
      {{{"-k", "key"},
        {"--key", "key"},
@@ -160,12 +166,14 @@ Arguments parse(int argc, char** argv) {
         } else if (word == "--version") {
             std::cout << kVersion << '\n';
             std::exit(0);
-        } else if (const auto v = options.value_aliases.find(word); v != options.value_aliases.end()) {
+        } else if (const auto v = options.value_aliases.find(word);
+                   v != options.value_aliases.end()) {
             if (i + 1 >= argc) {
                 usage_error(args.command, "option " + word + " needs a value");
             }
             args.values[v->second] = argv[++i];
-        } else if (const auto f = options.flag_aliases.find(word); f != options.flag_aliases.end()) {
+        } else if (const auto f = options.flag_aliases.find(word);
+                   f != options.flag_aliases.end()) {
             args.flags[f->second] = true;
         } else {
             usage_error(args.command, "unknown option " + word);
@@ -252,9 +260,8 @@ int run_decode(const Arguments& args, vekdc::platform::ConsoleServices& console)
         usage_error("decode", "no file to decode");
     }
     console.set_launching(args.flags.count("view") != 0);
-    vekdc::MatrixPtr key(vekdc::read_matrix_from_binary_file(false, false, CMatrixCipher::n,
-                                                             CMatrixCipher::m, nullptr, nullptr,
-                                                             *key_path));
+    vekdc::MatrixPtr key(vekdc::read_matrix_from_binary_file(
+        false, false, CMatrixCipher::n, CMatrixCipher::m, nullptr, nullptr, *key_path));
     Reporter reporter;
     CMatrixCipher engine;
     engine.run_job(decode_job(key.get(), args.files, value(args, "output").value_or("")),
@@ -266,7 +273,8 @@ int run_encode(const Arguments& args, vekdc::platform::ConsoleServices& console)
     const auto key_path = value(args, "key");
     const auto encoding_key = value(args, "encoding-key");
     if (key_path.has_value() == encoding_key.has_value()) {
-        usage_error("encode", "give either a decoding key (-k) or an encoding key (--encoding-key)");
+        usage_error("encode",
+                    "give either a decoding key (-k) or an encoding key (--encoding-key)");
     }
     if (args.files.empty()) {
         usage_error("encode", "no file to encode");
@@ -283,9 +291,8 @@ int run_encode(const Arguments& args, vekdc::platform::ConsoleServices& console)
 
     vekdc::MatrixPtr key;
     if (key_path) {
-        key.reset(vekdc::read_matrix_from_binary_file(false, false, CMatrixCipher::n,
-                                                      CMatrixCipher::m, nullptr, nullptr,
-                                                      *key_path));
+        key.reset(vekdc::read_matrix_from_binary_file(
+            false, false, CMatrixCipher::n, CMatrixCipher::m, nullptr, nullptr, *key_path));
         job.key_usage = "read_once";
         job.key_to_use = key.get();
     } else {

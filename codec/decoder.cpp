@@ -33,7 +33,8 @@ Header read_header(const platform::InputFile& in, std::uint64_t size, const std:
     }
     const Header header{detail::load_i32(&bytes[4]), detail::load_i32(&bytes[8])};
     if (header.clear_prefix_length < 0 ||
-        size < kHeaderBytes + static_cast<std::uint64_t>(header.clear_prefix_length) + kBlockBytes) {
+        size <
+            kHeaderBytes + static_cast<std::uint64_t>(header.clear_prefix_length) + kBlockBytes) {
         fatal("This is not a pVEK file.", 1);
     }
     if (!extension_of_type(header.type_code)) {
@@ -131,7 +132,8 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
 }  // namespace
 
 int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
-                std::string& out_stem, std::string& out_ext, int dialog, std::string* written_path) {
+                std::string& out_stem, std::string& out_ext, int dialog,
+                std::string* written_path) {
     if (B == nullptr || J_inv == nullptr) {
         fatal("Fatal error: B or J_inv is null.", 1);
     }
@@ -156,10 +158,9 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
                                 written_path);
     }
 
-    if (platform::services().message_box("暗号化されたファイルを選んでください。",
-                                         platform::kHierarchyDecoderCaption,
-                                         platform::Buttons::OkCancel,
-                                         platform::Icon::None) == platform::Answer::Failed) {
+    if (platform::services().message_box(
+            "暗号化されたファイルを選んでください。", platform::kHierarchyDecoderCaption,
+            platform::Buttons::OkCancel, platform::Icon::None) == platform::Answer::Failed) {
         return 0;
     }
     platform::FileDialogRequest request;

@@ -7,9 +7,9 @@
 namespace vekdc::detail {
 
 inline std::int32_t load_i32(const unsigned char* p) {
-    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                            static_cast<std::uint32_t>(p[2]) << 16 |
-                            static_cast<std::uint32_t>(p[3]) << 24;
+    const std::uint32_t u =
+        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
     return static_cast<std::int32_t>(u);
 }
 

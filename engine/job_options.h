@@ -11,22 +11,22 @@
 namespace vekdc {
 
 struct job_options {
-    std::string key_usage;  // "read_once", "read_each_time" or "create" (case-sensitive)
-    bool read_B = false;    // read_each_time: read B, derive A
-    bool read_A = false;    // read_each_time: read A, derive B
-    bool save_keys = false;  // create: write the created pair as key files
+    std::string key_usage;    // "read_once", "read_each_time" or "create" (case-sensitive)
+    bool read_B = false;      // read_each_time: read B, derive A
+    bool read_A = false;      // read_each_time: read A, derive B
+    bool save_keys = false;   // create: write the created pair as key files
     bool A_was_read = false;  // scratch flag of the engine
     bool B_was_read = false;  // scratch flag of the engine
     bool random_A = false;    // create A: random (else regular)
     bool random_B = false;    // create B: random (else regular)
     bool create_A = false;
     bool create_B = false;
-    bool make_key_set = false;  // take the key-set road instead of a normal job
-    bool encode = false;        // run the encode step
-    bool decode = false;        // run the decode step
-    std::string key_set_kind;   // key-set road: "finite" or "infinite"
-    int levels = 2;             // 2 or 3 key levels
-    bool pvek = true;           // encoder: write the pVEK form
+    bool make_key_set = false;    // take the key-set road instead of a normal job
+    bool encode = false;          // run the encode step
+    bool decode = false;          // run the decode step
+    std::string key_set_kind;     // key-set road: "finite" or "infinite"
+    int levels = 2;               // 2 or 3 key levels
+    bool pvek = true;             // encoder: write the pVEK form
     int clear_prefix_length = 0;  // encoder: plain bytes kept ahead of the cipher block
     int header_extra = 1;         // encoder: value of header word +12
     Matrix key_to_use = nullptr;  // read_once: the caller's 11 x 12 decoding key (not owned)
@@ -36,7 +36,7 @@ struct job_options {
     int decode_file_count = 0;  // entries of decode_files to use
     std::string encode_out_dir;
     std::string decode_out_dir;
-    std::string key_dir;  // folder (with its final separator) for created keys
+    std::string key_dir;              // folder (with its final separator) for created keys
     bool interactive_encode = false;  // the encoder asks for its one input itself
     bool interactive_decode = false;  // the decoder asks for its one input itself
 };
@@ -50,11 +50,13 @@ public:
     virtual ~job_observer() = default;
     // index counts the files of one step from 0; path is the listed path
     // (empty for a file the user is about to choose in a dialog).
-    virtual void file_started(job_step /*step*/, std::size_t /*index*/, const std::string& /*path*/) {}
+    virtual void file_started(job_step /*step*/, std::size_t /*index*/,
+                              const std::string& /*path*/) {}
     virtual void file_written(job_step /*step*/, std::size_t /*index*/, const std::string& /*path*/,
                               const std::string& /*written_path*/) {}
     // The file was not written (a wrong key, or a dialog that was cancelled).
-    virtual void file_refused(job_step /*step*/, std::size_t /*index*/, const std::string& /*path*/) {}
+    virtual void file_refused(job_step /*step*/, std::size_t /*index*/,
+                              const std::string& /*path*/) {}
     virtual void key_written(const std::string& /*path*/) {}
 };
 

@@ -50,7 +50,9 @@ void complete_opposite(Matrix A, Matrix J, int m, int n, Matrix B) {
 
 }  // namespace
 
-double CMatrixCipher::unit_random() { return platform::crt_rand() / 32767.0; }
+double CMatrixCipher::unit_random() {
+    return platform::crt_rand() / 32767.0;
+}
 
 Matrix CMatrixCipher::make_key_matrix(int rows, int cols, int kind, int reseed, int seed) {
     Matrix M = alloc_matrix(rows, cols);

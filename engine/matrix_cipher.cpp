@@ -33,7 +33,9 @@ constexpr int kN = CMatrixCipher::n;
 
 job_observer g_silent_observer;
 
-void app_message(const std::string& text) { platform::app_message(text); }
+void app_message(const std::string& text) {
+    platform::app_message(text);
+}
 
 [[noreturn]] void stop(const std::string& text, int status) {
     app_message(text);
@@ -100,8 +102,8 @@ int CMatrixCipher::decode_file(std::string& path, std::string& out_dir, Matrix B
     return vekdc::decode_file(path, out_dir, B, J_inv, out_stem, out_ext, dialog, written_path);
 }
 
-int CMatrixCipher::encode_file(std::string& path, const std::string& out_dir, Matrix A,
-                               int dialog, bool pvek, int clear_prefix_length, int header_extra,
+int CMatrixCipher::encode_file(std::string& path, const std::string& out_dir, Matrix A, int dialog,
+                               bool pvek, int clear_prefix_length, int header_extra,
                                std::string* written_path) {
     return vekdc::encode_file(path, out_dir, A, dialog, pvek, clear_prefix_length, header_extra,
                               written_path);
@@ -383,7 +385,8 @@ void CMatrixCipher::key_set_road(Job& job) {
                     const std::string path = std::string("d:\\plainfile\\") + kTestFiles[i];
                     job.encode_table[i] = platform::host_path(path).value_or(path);
                 }
-                const std::size_t count = static_cast<std::size_t>(std::max(o.encode_file_count, 0));
+                const std::size_t count =
+                    static_cast<std::size_t>(std::max(o.encode_file_count, 0));
                 for (std::size_t i = 0; i < count; ++i) {
                     encode_one(job.encode_table[i], job.encode_folder, key.A.get(), index++);
                 }

@@ -11,7 +11,9 @@ namespace vekdc::platform {
 
 namespace {
 
-bool interactive() { return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1; }
+bool interactive() {
+    return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
+}
 
 std::string read_answer_line(const std::string& prompt) {
     std::cerr << prompt << std::flush;

@@ -79,7 +79,9 @@ bool write_all(int fd, const char* data, std::size_t length) {
     return true;
 }
 
-std::string proc_fd_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+std::string proc_fd_path(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
 
 // Gives the unnamed file behind fd the name `path`; errno tells why not.
 bool link_unnamed(int fd, const std::string& path) {
@@ -116,7 +118,9 @@ std::optional<InputFile> InputFile::open(const std::string& path) {
     return InputFile(fd);
 }
 
-InputFile::InputFile(InputFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+InputFile::InputFile(InputFile&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (this != &other) {
@@ -172,8 +176,8 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         return std::nullopt;
     }
     std::string folder = folder_of(*host);
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
-                          0666);
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd >= 0) {
         return OutputFile(fd, std::string());
     }
@@ -196,7 +200,7 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd_(other.fd_), temp_path_(std::move(other.temp_path_)), published_(other.published_) {
+    : fd_(other.fd_), temp_path_(std::move(other.temp_path_)) {
     other.fd_ = -1;
     other.temp_path_.clear();
 }
@@ -206,14 +210,15 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         discard();
         fd_ = other.fd_;
         temp_path_ = std::move(other.temp_path_);
-        published_ = other.published_;
         other.fd_ = -1;
         other.temp_path_.clear();
     }
     return *this;
 }
 
-OutputFile::~OutputFile() { discard(); }
+OutputFile::~OutputFile() {
+    discard();
+}
 
 void OutputFile::discard() {
     if (fd_ >= 0) {
@@ -259,13 +264,14 @@ Copied splice_copy(int in_fd, std::uint64_t& offset, int out_fd, std::uint64_t& 
                 continue;
             }
             result = (n < 0 && first && (errno == EINVAL || errno == ENOSYS)) ? Copied::Unsupported
-                                                                             : Copied::Failed;
+                                                                              : Copied::Failed;
             break;
         }
         first = false;
         std::size_t pending = static_cast<std::size_t>(n);
         while (pending > 0) {
-            const ssize_t w = ::splice(pipe_fds[0], nullptr, out_fd, nullptr, pending, SPLICE_F_MOVE);
+            const ssize_t w =
+                ::splice(pipe_fds[0], nullptr, out_fd, nullptr, pending, SPLICE_F_MOVE);
             if (w <= 0) {
                 if (w < 0 && errno == EINTR) {
                     continue;
@@ -328,9 +334,11 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
     if (copied != Copied::Unsupported) {
         return copied == Copied::Done;
     }
-    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyBuffer)));
+    std::vector<char> buffer(
+        static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyBuffer)));
     while (length > 0) {
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
         if (!source.read_at(buffer.data(), chunk, offset) || !write(buffer.data(), chunk)) {
             return false;
         }
@@ -347,7 +355,6 @@ OutputFile::Publish OutputFile::publish_new(const std::string& path) {
     }
     if (temp_path_.empty()) {
         if (link_unnamed(fd_, *host)) {
-            published_ = true;
             return Publish::Done;
         }
         return errno == EEXIST ? Publish::Exists : Publish::Failed;
@@ -366,7 +373,6 @@ OutputFile::Publish OutputFile::publish_new(const std::string& path) {
     }
     forget_temp(temp_path_);
     temp_path_.clear();
-    published_ = true;
     return Publish::Done;
 }
 
@@ -400,7 +406,6 @@ bool OutputFile::publish_replacing(const std::string& path) {
     }
     forget_temp(temp_path_);
     temp_path_.clear();
-    published_ = true;
     return true;
 }
 

@@ -64,7 +64,6 @@ private:
 
     int fd_ = -1;
     std::string temp_path_;  // empty for an unnamed file
-    bool published_ = false;
 };
 
 }  // namespace vekdc::platform

@@ -8,7 +8,8 @@ namespace vekdc::platform {
 
 // The fixed program paths that command lines may name.
 inline constexpr const char* kBrowserProgram = "c:\\Program Files\\Internet Explorer\\Iexplore";
-inline constexpr const char* kExternalViewerProgram = "c:\\Program Files\\Pelorid\\Murrowin\\murro.exe";
+inline constexpr const char* kExternalViewerProgram =
+    "c:\\Program Files\\Pelorid\\Murrowin\\murro.exe";
 
 // For a command line "<fixed program> <argument>", the argument; otherwise nothing.
 std::optional<std::string> fixed_program_argument(const std::string& command_line);

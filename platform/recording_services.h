@@ -33,7 +33,7 @@ public:
 
     std::vector<Box> boxes;
     std::vector<FileDialogRequest> dialogs;
-    std::vector<std::string> programs;                           // run_program command lines
+    std::vector<std::string> programs;                             // run_program command lines
     std::vector<std::pair<std::string, std::string>> shell_opens;  // path, working folder
 
     std::vector<std::string> texts() const;

@@ -8,7 +8,9 @@ namespace {
 std::uint32_t g_state = 1;
 }
 
-void crt_srand(std::uint32_t seed) { g_state = seed; }
+void crt_srand(std::uint32_t seed) {
+    g_state = seed;
+}
 
 int crt_rand() {
     g_state = g_state * 214013u + 2531011u;
@@ -23,6 +25,8 @@ std::int32_t tick_count() {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
 }
 
-std::int64_t current_time_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t current_time_seconds() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 }  // namespace vekdc::platform

@@ -25,7 +25,9 @@ void Services::exit_program(int status) {
     std::exit(status);
 }
 
-Services& services() { return g_installed != nullptr ? *g_installed : console(); }
+Services& services() {
+    return g_installed != nullptr ? *g_installed : console();
+}
 
 Services* install(Services* implementation) {
     Services* previous = g_installed != nullptr ? g_installed : &console();

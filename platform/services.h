@@ -15,14 +15,14 @@ enum class Icon { None, Information, Question, Exclamation };
 enum class Answer { Failed = 0, Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 // Window captions used by the engine, codec and toolkit.
-inline constexpr const char* kAppTitle = "VekDC";                      // application boxes
-inline constexpr const char* kEncoderCaption = "Orvinta VEK encoder";  // raw message boxes
+inline constexpr const char* kAppTitle = "VekDC";                       // application boxes
+inline constexpr const char* kEncoderCaption = "Orvinta VEK encoder";   // raw message boxes
 inline constexpr const char* kDecoderCaption = "Orvinta VEK デコーダ";  // user notices
 inline constexpr const char* kHierarchyDecoderCaption = "Orvinta階層的暗号化法デコーダ";
 
 // What an open-file dialog is asked to show.
 struct FileDialogRequest {
-    std::string title;         // empty: the platform's default title
+    std::string title;  // empty: the platform's default title
     // Either pairs "label|patterns|label|patterns||" or a single label, whose
     // parenthesised patterns (if any) apply, e.g. "key file (*.key)".
     std::string filter;
@@ -35,8 +35,8 @@ class Services {
 public:
     virtual ~Services() = default;
 
-    virtual Answer message_box(const std::string& text, const std::string& caption,
-                               Buttons buttons, Icon icon) = 0;
+    virtual Answer message_box(const std::string& text, const std::string& caption, Buttons buttons,
+                               Icon icon) = 0;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> open_file(const FileDialogRequest& request) = 0;
     // Stand-in for WinExec: a command line naming a program and its argument.

@@ -13,7 +13,9 @@ namespace {
 
 MatrixAllocator g_allocator{&std::malloc, &std::free};
 
-void* allocate(std::size_t bytes) { return g_allocator.allocate(bytes == 0 ? 1 : bytes); }
+void* allocate(std::size_t bytes) {
+    return g_allocator.allocate(bytes == 0 ? 1 : bytes);
+}
 void release(void* block) {
     if (block != nullptr) {
         g_allocator.release(block);
@@ -41,7 +43,8 @@ Matrix alloc_matrix_or_null(int rows, int cols) {
         return nullptr;
     }
     for (std::size_t i = 0; i < row_count; ++i) {
-        pointers[i] = static_cast<double*>(allocate(static_cast<std::size_t>(cols) * sizeof(double)));
+        pointers[i] =
+            static_cast<double*>(allocate(static_cast<std::size_t>(cols) * sizeof(double)));
         if (pointers[i] == nullptr) {
             for (std::size_t k = i; k-- > 0;) {
                 release(pointers[k]);
@@ -74,8 +77,10 @@ void free_matrix(Matrix m) {
 }
 
 double* dvector(int count) {
-    auto* v = count < 0 ? nullptr
-                        : static_cast<double*>(allocate(static_cast<std::size_t>(count) * sizeof(double)));
+    auto* v =
+        count < 0
+            ? nullptr
+            : static_cast<double*>(allocate(static_cast<std::size_t>(count) * sizeof(double)));
     if (v == nullptr) {
         const std::string detail = "dvector(" + std::to_string(count) + ")";
         std::fprintf(stderr, "insufficient memory (line %d in \"%s\"\n%s)\n", 99, kModulePath,
@@ -85,7 +90,9 @@ double* dvector(int count) {
     return v;
 }
 
-void free_dvector(double* v) { release(v); }
+void free_dvector(double* v) {
+    release(v);
+}
 
 std::int32_t* ivector(int count) {
     auto* v = count < 0 ? nullptr
@@ -99,7 +106,9 @@ std::int32_t* ivector(int count) {
     return v;
 }
 
-void free_ivector(std::int32_t* v) { release(v); }
+void free_ivector(std::int32_t* v) {
+    release(v);
+}
 
 void copy_matrix(Matrix source, Matrix destination, int rows, int cols) {
     for (int i = 0; i < rows; ++i) {

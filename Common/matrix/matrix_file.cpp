@@ -35,7 +35,8 @@ double load_le(const unsigned char* in) {
 }
 
 // Reads the elements of an open key file; a file too short for the shape ends the program.
-Matrix read_elements(const platform::InputFile& file, int rows, int cols, const std::string& shown) {
+Matrix read_elements(const platform::InputFile& file, int rows, int cols,
+                     const std::string& shown) {
     const std::uint64_t needed = static_cast<std::uint64_t>(rows < 0 ? 0 : rows) *
                                  static_cast<std::uint64_t>(cols < 0 ? 0 : cols) * kElementBytes;
     const std::uint64_t size = file.size();
@@ -71,7 +72,8 @@ void write_matrix_into_binary_file(bool header, Matrix M, int rows, int cols,
         write_failed();
     }
     std::vector<unsigned char> bytes;
-    bytes.reserve(2 + static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * kElementBytes);
+    bytes.reserve(2 +
+                  static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * kElementBytes);
     if (header) {
         bytes.push_back(static_cast<unsigned char>(rows & 0xff));
         bytes.push_back(static_cast<unsigned char>(cols & 0xff));

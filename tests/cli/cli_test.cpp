@@ -84,7 +84,8 @@ TEST_F(CliTest, EveryTypePrefixAndSizeRoundTrips) {
                 }
                 const std::string path =
                     plain + "/f" + std::to_string(size) + "_" + type + "." + type;
-                test::write_file(path, test::pattern_bytes(size, static_cast<unsigned>(size) + prefix));
+                test::write_file(path,
+                                 test::pattern_bytes(size, static_cast<unsigned>(size) + prefix));
                 files.push_back(path);
             }
         }
@@ -97,7 +98,8 @@ TEST_F(CliTest, EveryTypePrefixAndSizeRoundTrips) {
         std::vector<std::string> decode{"decode", "-k", key_B, "-o", folder("dec" + p)};
         for (const auto& f : files) {
             std::string name;
-            decode.push_back(dir / ("enc" + p + "/" + std::filesystem::path(f).stem().string() + ".vek"));
+            decode.push_back(dir /
+                             ("enc" + p + "/" + std::filesystem::path(f).stem().string() + ".vek"));
         }
         const ProcessResult decoded = cli(decode);
         ASSERT_EQ(decoded.status, 0) << decoded.err;
@@ -124,7 +126,8 @@ TEST_F(CliTest, AWrongKeySkipsItsFileAndExitsTwo) {
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
         test::write_file(plain + "/" + name, test::pattern_bytes(500, name[0]));
     }
-    ASSERT_EQ(cli({"encode", "-k", key_B, "-o", enc, plain + "/a.txt", plain + "/c.txt"}).status, 0);
+    ASSERT_EQ(cli({"encode", "-k", key_B, "-o", enc, plain + "/a.txt", plain + "/c.txt"}).status,
+              0);
     ASSERT_EQ(cli({"encode", "-k", other_B, "-o", enc, plain + "/b.txt"}).status, 0);
     const std::string out = folder("out");
     const ProcessResult r =
@@ -138,7 +141,8 @@ TEST_F(CliTest, EncodingKeyFilesOpenWithTheirDecodingKey) {
     const std::string plain = folder("plain");
     test::write_file(plain + "/song.mp3", test::pattern_bytes(4096, 8));
     const std::string enc = folder("enc");
-    const ProcessResult encoded = cli({"encode", "--encoding-key", key_A, "-o", enc, plain + "/song.mp3"});
+    const ProcessResult encoded =
+        cli({"encode", "--encoding-key", key_A, "-o", enc, plain + "/song.mp3"});
     ASSERT_EQ(encoded.status, 0) << encoded.err;
     EXPECT_EQ(encoded.out, plain + "/song.mp3 -> " + enc + "/song.vek\n");
     const std::string out = folder("out");
@@ -242,12 +246,13 @@ TEST_F(CliTest, UsageErrorsExitWith64) {
 TEST(Examples, TheBundledFilesDecodeToTheirOriginals) {
     TempDir out;
     const std::string examples = std::string(VEKDC_SOURCE_DIR) + "/examples";
-    const ProcessResult r = cli({"decode", "-k", examples + "/example.key", "-o", out.path(),
-                                 examples + "/picture.vek", examples + "/notes.vek",
-                                 examples + "/letter.vek"});
+    const ProcessResult r =
+        cli({"decode", "-k", examples + "/example.key", "-o", out.path(), examples + "/picture.vek",
+             examples + "/notes.vek", examples + "/letter.vek"});
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* name : {"picture.jpg", "notes.txt", "letter.doc"}) {
-        EXPECT_EQ(test::read_file(out / name), test::read_file(examples + "/plain/" + name)) << name;
+        EXPECT_EQ(test::read_file(out / name), test::read_file(examples + "/plain/" + name))
+            << name;
     }
 }
 

@@ -155,7 +155,8 @@ TEST_F(DecoderTest, AWrongKeyReportsTheFileAndLeavesNoOutput) {
     std::string folder = out_dir();
     EXPECT_EQ(decode_file(path, folder, other.get(), J_inv.get(), stem, ext, 0), 0);
     ASSERT_EQ(recorder->boxes.size(), 1u);
-    EXPECT_EQ(recorder->boxes[0].text, "与えられた鍵ではファイル" + vek + "の暗号を解除できません。");
+    EXPECT_EQ(recorder->boxes[0].text,
+              "与えられた鍵ではファイル" + vek + "の暗号を解除できません。");
     EXPECT_EQ(recorder->boxes[0].caption, "VekDC");
     EXPECT_TRUE(outputs().empty());
 }

@@ -20,7 +20,8 @@ using test::TempDir;
 double le_double(const std::string& bytes, std::size_t offset) {
     std::uint64_t bits = 0;
     for (int k = 0; k < 8; ++k) {
-        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + k])) << (8 * k);
+        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + k]))
+                << (8 * k);
     }
     return std::bit_cast<double>(bits);
 }
@@ -49,9 +50,9 @@ protected:
         test::write_file(dir / name, content);
         std::string path = dir / name;
         std::string written;
-        EXPECT_EQ(encode_file(path, dir.path() + "/", A.get(), 0, true, prefix, header_extra,
-                              &written),
-                  1);
+        EXPECT_EQ(
+            encode_file(path, dir.path() + "/", A.get(), 0, true, prefix, header_extra, &written),
+            1);
         return written;
     }
 
@@ -104,7 +105,8 @@ TEST_F(EncoderTest, WritesHeaderBlockAndClearRest) {
     }
     const auto block = expected_block(x);
     for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(le_double(vek, 32 + 8 * static_cast<std::size_t>(i)), block[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(le_double(vek, 32 + 8 * static_cast<std::size_t>(i)),
+                  block[static_cast<std::size_t>(i)]);
     }
     EXPECT_EQ(vek.substr(128), plain.substr(10));
 }
@@ -281,8 +283,8 @@ TEST_F(EncoderDeathTest, RefusalsLeaveNoOutput) {
             encode_file(path, here, nullptr, 0, true, 0, 1);
         },
         testing::ExitedWithCode(1), "^VekDC: Fatal error: A is null.\n$");
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"notes.TXT", "ok.txt", "prefix.txt",
-                                                       "short.txt"}));
+    EXPECT_EQ(dir.entries(),
+              (std::vector<std::string>{"notes.TXT", "ok.txt", "prefix.txt", "short.txt"}));
 }
 
 TEST_F(EncoderDeathTest, BlockFormOutputThatCannotBeCreatedIsNamed) {

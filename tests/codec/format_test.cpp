@@ -31,9 +31,12 @@ TEST(TypeTable, ScreeningLooksAtTheLastThreeCharactersOnly) {
 
 TEST(TypeTableDeathTest, RefusedNamesEndTheProgramWithStatusZero) {
     const char* sorry = "^VekDC: Sorry, VEK encoder is not ready for this type of file.\n$";
-    EXPECT_EXIT(file_type_code(last_three_characters("notes.TXT")), testing::ExitedWithCode(0), sorry);
-    EXPECT_EXIT(file_type_code(last_three_characters("page.html")), testing::ExitedWithCode(0), sorry);
-    EXPECT_EXIT(file_type_code(last_three_characters("photo.jpeg")), testing::ExitedWithCode(0), sorry);
+    EXPECT_EXIT(file_type_code(last_three_characters("notes.TXT")), testing::ExitedWithCode(0),
+                sorry);
+    EXPECT_EXIT(file_type_code(last_three_characters("page.html")), testing::ExitedWithCode(0),
+                sorry);
+    EXPECT_EXIT(file_type_code(last_three_characters("photo.jpeg")), testing::ExitedWithCode(0),
+                sorry);
     EXPECT_EXIT(file_type_code(last_three_characters("ab")), testing::ExitedWithCode(0), sorry);
     EXPECT_EXIT(file_type_code(last_three_characters("secret.vek")), testing::ExitedWithCode(0),
                 "^VekDC: I do not want to encrypt a vek file.\n$");

@@ -17,7 +17,8 @@ namespace {
 using C = CMatrixCipher;
 using test::TempDir;
 
-const char* const kPlainFiles[] = {"k1a.gif", "k1b.txt", "k2a.jpg", "k2b.doc", "k3a.ttf", "k3b.wav"};
+const char* const kPlainFiles[] = {"k1a.gif", "k1b.txt", "k2a.jpg",
+                                   "k2b.doc", "k3a.ttf", "k3b.wav"};
 
 class CurrentFolder {
 public:
@@ -131,16 +132,17 @@ TEST(KeySetRoad, WritesTheHierarchyItsSeedsGiveAndEncodesSixFiles) {
         recorder->setNextFile(run.plain(name));
     }
     run.run(*recorder, run.job());
-    EXPECT_EQ(recorder->texts(),
-              (std::vector<std::string>{
-                  "I will make a master key and 3 daughter keys",
-                  "Give me a file you want to encrypt with key1",
-                  "This is interactive pVEK mode (encoder).", "This is interactive pVEK mode (encoder).",
-                  "Give me a file you want to encrypt with key2",
-                  "This is interactive pVEK mode (encoder).", "This is interactive pVEK mode (encoder).",
-                  "Give me a file you want to encrypt with key3",
-                  "This is interactive pVEK mode (encoder).", "This is interactive pVEK mode (encoder).",
-                  "end of encode 3 "}));
+    EXPECT_EQ(
+        recorder->texts(),
+        (std::vector<std::string>{
+            "I will make a master key and 3 daughter keys",
+            "Give me a file you want to encrypt with key1",
+            "This is interactive pVEK mode (encoder).", "This is interactive pVEK mode (encoder).",
+            "Give me a file you want to encrypt with key2",
+            "This is interactive pVEK mode (encoder).", "This is interactive pVEK mode (encoder).",
+            "Give me a file you want to encrypt with key3",
+            "This is interactive pVEK mode (encoder).", "This is interactive pVEK mode (encoder).",
+            "end of encode 3 "}));
     const Hierarchy h = derive_hierarchy();
     EXPECT_TRUE(key_file_holds(run.drive() + "/master.key", h.master.get()));
     for (int k = 0; k < 3; ++k) {
@@ -168,7 +170,8 @@ TEST(KeySetRoad, TwoRunsGiveIdenticalKeysAndFiles) {
         run->run(*recorder, run->job());
     }
     for (const char* key : {"master.key", "daughter1.key", "daughter2.key", "daughter3.key"}) {
-        EXPECT_EQ(test::read_file(first.drive() + "/" + key), test::read_file(second.drive() + "/" + key))
+        EXPECT_EQ(test::read_file(first.drive() + "/" + key),
+                  test::read_file(second.drive() + "/" + key))
             << key;
     }
     EXPECT_EQ(test::read_file(first.work("k2b.vek")), test::read_file(second.work("k2b.vek")));
@@ -177,7 +180,8 @@ TEST(KeySetRoad, TwoRunsGiveIdenticalKeysAndFiles) {
 // Decodes one file with a key file; the written plain file, or nothing.
 std::optional<std::string> try_decode(const std::string& vek, const std::string& key_path,
                                       const std::string& out_dir) {
-    MatrixPtr key(read_matrix_from_binary_file(false, false, C::n, C::m, nullptr, nullptr, key_path));
+    MatrixPtr key(
+        read_matrix_from_binary_file(false, false, C::n, C::m, nullptr, nullptr, key_path));
     MatrixPtr J_inv = identity();
     std::string path = vek;
     std::string folder = out_dir;
@@ -209,8 +213,8 @@ TEST(KeySetRoad, TheMasterOpensEverythingAndEachDaughterItsOwnFiles) {
         const std::string plain = test::read_file(run.plain(name));
         EXPECT_EQ(try_decode(vek, run.drive() + "/master.key", out.path()), plain) << name;
         for (int k = 0; k < 3; ++k) {
-            const auto result =
-                try_decode(vek, run.drive() + "/daughter" + std::to_string(k + 1) + ".key", out.path());
+            const auto result = try_decode(
+                vek, run.drive() + "/daughter" + std::to_string(k + 1) + ".key", out.path());
             if (k == file / 2) {
                 EXPECT_EQ(result, plain) << name << " daughter " << k + 1;
             } else {
@@ -315,8 +319,9 @@ TEST(KeySetRoadDeathTest, TheBatchRoadEncodesTheTestFilesThenMeetsAnEmptyPath) {
         written.push_back(e.path().filename().string());
     }
     std::sort(written.begin(), written.end());
-    EXPECT_EQ(written, (std::vector<std::string>{"test_gif1.vek", "test_gif2.vek", "test_jpg1.vek",
-                                                 "test_jpg2.vek", "test_ttf1.vek", "test_ttf2.vek"}));
+    EXPECT_EQ(written,
+              (std::vector<std::string>{"test_gif1.vek", "test_gif2.vek", "test_jpg1.vek",
+                                        "test_jpg2.vek", "test_ttf1.vek", "test_ttf2.vek"}));
 }
 
 }  // namespace

@@ -30,7 +30,9 @@ struct Log : job_observer {
         events.push_back(name(step) + " refused " + std::to_string(i) + " " + path);
     }
     void key_written(const std::string& path) override { events.push_back("key " + path); }
-    static std::string name(job_step step) { return step == job_step::encode ? "encode" : "decode"; }
+    static std::string name(job_step step) {
+        return step == job_step::encode ? "encode" : "decode";
+    }
 };
 
 class RunJobTest : public testing::Test {
@@ -96,11 +98,11 @@ TEST_F(RunJobTest, DecodesTheFilesTheKeyOpensAndSkipsTheOthers) {
     engine.run_job(decode_job({first, second, third}), &log);
     EXPECT_EQ(outputs(), std::vector<std::string>{"two.gif"});
     EXPECT_EQ(recorder->texts(),
-              (std::vector<std::string>{"与えられた鍵ではファイル" + first + "の暗号を解除できません。",
-                                        "与えられた鍵ではファイル" + third + "の暗号を解除できません。"}));
-    EXPECT_EQ(recorder->programs,
-              std::vector<std::string>{std::string(platform::kBrowserProgram) + " " + out() +
-                                       "/two.gif"});
+              (std::vector<std::string>{
+                  "与えられた鍵ではファイル" + first + "の暗号を解除できません。",
+                  "与えられた鍵ではファイル" + third + "の暗号を解除できません。"}));
+    EXPECT_EQ(recorder->programs, std::vector<std::string>{std::string(platform::kBrowserProgram) +
+                                                           " " + out() + "/two.gif"});
     EXPECT_EQ(log.events, (std::vector<std::string>{
                               "decode start 0 " + first, "decode refused 0 " + first,
                               "decode start 1 " + second, "decode wrote 1 " + out() + "/two.gif",
@@ -211,8 +213,8 @@ TEST_F(RunJobTest, CreateAnnouncesItsPlanAndSavesBFirst) {
         ASSERT_TRUE(std::regex_match(first, match, std::regex("key .*/B_11_12_matrix_([0-9]+)")));
         EXPECT_EQ(keylog.events[1], "key " + keys.path() + "/A_12_11_matrix_" + match[1].str());
         // The saved pair fits together.
-        MatrixPtr savedB(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr,
-                                                      first.substr(4)));
+        MatrixPtr savedB(
+            read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, first.substr(4)));
         MatrixPtr savedA(read_matrix_from_binary_file(false, false, 12, 11, nullptr, nullptr,
                                                       keylog.events[1].substr(4)));
         MatrixPtr product(multiply_matrix(savedB.get(), savedA.get(), 11, 12, 11));
@@ -279,7 +281,8 @@ TEST_F(RunJobTest, ReadEachTimeReadsAKeyAndDerivesTheOther) {
         EXPECT_EQ(local->dialogs.size(), 1u);
         const auto written = outputs();
         ASSERT_FALSE(written.empty());
-        EXPECT_EQ(test::read_file(out() + "/" + written.back()), test::read_file(dir / "plain.htm"));
+        EXPECT_EQ(test::read_file(out() + "/" + written.back()),
+                  test::read_file(dir / "plain.htm"));
         std::filesystem::remove(out() + "/" + written.back());
     }
 }
@@ -305,7 +308,8 @@ TEST_F(RunJobTest, UnsupportedLevelsAreRefusedWithoutUsingAKey) {
     job.key_dir = keys.path() + "/";
     engine.run_job(job);
     ASSERT_EQ(recorder->texts().size(), 1u);
-    EXPECT_EQ(recorder->texts()[0], "levels 5 is not allowed: keys have 2 or 3 levels. Nothing was done.");
+    EXPECT_EQ(recorder->texts()[0],
+              "levels 5 is not allowed: keys have 2 or 3 levels. Nothing was done.");
     EXPECT_TRUE(keys.entries().empty());
 }
 
@@ -321,8 +325,9 @@ TEST_F(RunJobTest, KeySetRoadsThatDoNothing) {
     job.key_set_kind = "other";
     job.levels = 2;
     engine.run_job(job);
-    EXPECT_EQ(recorder->texts(), (std::vector<std::string>{"Encryption complete",
-                                                           "The choice of m and n is not correct."}));
+    EXPECT_EQ(
+        recorder->texts(),
+        (std::vector<std::string>{"Encryption complete", "The choice of m and n is not correct."}));
     EXPECT_EQ(recorder->boxes[0].caption, "Orvinta VEK encoder");
     EXPECT_EQ(recorder->boxes[1].buttons, platform::Buttons::OkCancel);
 }

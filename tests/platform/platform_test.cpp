@@ -64,7 +64,8 @@ TEST(Paths, DrivePathsMapThroughTheEnvironment) {
 }
 
 TEST(Launch, RecognisesTheFixedProgramsOnly) {
-    EXPECT_EQ(fixed_program_argument(std::string(kBrowserProgram) + " /tmp/a b.gif"), "/tmp/a b.gif");
+    EXPECT_EQ(fixed_program_argument(std::string(kBrowserProgram) + " /tmp/a b.gif"),
+              "/tmp/a b.gif");
     EXPECT_EQ(fixed_program_argument(std::string(kExternalViewerProgram) + " x.wmf"), "x.wmf");
     EXPECT_EQ(fixed_program_argument("rm -rf /tmp/x"), std::nullopt);
     EXPECT_EQ(fixed_program_argument(kBrowserProgram), std::nullopt);

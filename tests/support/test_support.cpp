@@ -60,7 +60,9 @@ std::string read_file(const std::string& path) {
     return content.str();
 }
 
-bool exists(const std::string& path) { return fs::exists(path); }
+bool exists(const std::string& path) {
+    return fs::exists(path);
+}
 
 std::string pattern_bytes(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');

@@ -77,8 +77,8 @@ TEST(Inverse, ForwardPassSkipsLeadingZerosWithoutChangingTheResult) {
     // Column 2 of the inverse of the original matrix: A * b = e2.
     MatrixPtr original = square({{4, 3, 0}, {6, 3, 1}, {0, 2, 5}});
     for (int i = 0; i < 3; ++i) {
-        const double row = original.get()[i][0] * b[0] + original.get()[i][1] * b[1] +
-                           original.get()[i][2] * b[2];
+        const double row =
+            original.get()[i][0] * b[0] + original.get()[i][1] * b[1] + original.get()[i][2] * b[2];
         EXPECT_NEAR(row, i == 2 ? 1.0 : 0.0, 1e-12);
     }
 }

@@ -26,7 +26,8 @@ MatrixPtr filled(int rows, int cols) {
 double le_double_at(const std::string& bytes, std::size_t offset) {
     std::uint64_t bits = 0;
     for (int k = 0; k < 8; ++k) {
-        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + k])) << (8 * k);
+        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + k]))
+                << (8 * k);
     }
     return std::bit_cast<double>(bits);
 }
@@ -81,7 +82,8 @@ TEST(MatrixFile, ReadsBackWhatWasWrittenAndIgnoresExtraBytes) {
     write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
     test::write_file(dir / "long.key", test::read_file(dir / "k.key") + std::string(944, '\x7f'));
     for (const char* name : {"k.key", "long.key"}) {
-        MatrixPtr r(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / name));
+        MatrixPtr r(
+            read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / name));
         ASSERT_TRUE(r);
         for (int i = 0; i < 11; ++i) {
             for (int j = 0; j < 12; ++j) {
@@ -121,15 +123,15 @@ TEST(MatrixFile, DialogModeAsksForTheFile) {
 TEST(MatrixFileDeathTest, UnreadableOrShortKeysEndTheProgramWithAMessage) {
     TempDir dir;
     test::write_file(dir / "short.key", std::string(1055, '\0'));
-    EXPECT_EXIT(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr,
-                                             dir / "missing.key"),
-                testing::ExitedWithCode(1),
-                "^VekDC: .*/missing.key cannot be opened \\(read_matrix_from_binary_file\\)");
-    EXPECT_EXIT(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr,
-                                             dir / "short.key"),
-                testing::ExitedWithCode(1),
-                "^VekDC: .*/short.key is too short for a 11 x 12 key: it holds 1055 bytes, the "
-                "key needs 1056");
+    EXPECT_EXIT(
+        read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "missing.key"),
+        testing::ExitedWithCode(1),
+        "^VekDC: .*/missing.key cannot be opened \\(read_matrix_from_binary_file\\)");
+    EXPECT_EXIT(
+        read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "short.key"),
+        testing::ExitedWithCode(1),
+        "^VekDC: .*/short.key is too short for a 11 x 12 key: it holds 1055 bytes, the "
+        "key needs 1056");
     EXPECT_EXIT(
         {
             platform::RecordingServices recorder;

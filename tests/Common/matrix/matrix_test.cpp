@@ -110,7 +110,10 @@ TEST(MatrixStorage, IvectorIsZeroed) {
 TEST(MatrixArithmetic, CopyCopiesOnlyTheGivenBlock) {
     MatrixPtr s(alloc_matrix(2, 2));
     MatrixPtr d(alloc_matrix(2, 2));
-    s.get()[0][0] = 1; s.get()[0][1] = 2; s.get()[1][0] = 3; s.get()[1][1] = 4;
+    s.get()[0][0] = 1;
+    s.get()[0][1] = 2;
+    s.get()[1][0] = 3;
+    s.get()[1][1] = 4;
     d.get()[0][0] = d.get()[0][1] = d.get()[1][0] = d.get()[1][1] = -1;
     copy_matrix(s.get(), d.get(), 1, 2);
     EXPECT_EQ(d.get()[0][1], 2);
@@ -121,7 +124,9 @@ TEST(MatrixArithmetic, ProductSumsFromTheFirstTermUpward) {
     // 1e16 + 1 rounds back to 1e16, so only the ascending order gives 0.
     MatrixPtr p(alloc_matrix(1, 3));
     MatrixPtr q(alloc_matrix(3, 1));
-    p.get()[0][0] = 1e16; p.get()[0][1] = 1.0; p.get()[0][2] = -1e16;
+    p.get()[0][0] = 1e16;
+    p.get()[0][1] = 1.0;
+    p.get()[0][2] = -1e16;
     q.get()[0][0] = q.get()[1][0] = q.get()[2][0] = 1.0;
     MatrixPtr r(multiply_matrix(p.get(), q.get(), 1, 3, 1));
     EXPECT_EQ(r.get()[0][0], 0.0);
