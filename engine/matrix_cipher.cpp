@@ -92,6 +92,38 @@ const char* create_announcement(bool create_A, bool random, bool save) {
                   : "I will create regular B and the oppsite A but will not save them.";
 }
 
+// Encodes one file of a list (or, in dialog mode, the file the user picks)
+// and tells the observer what became of it.
+void encode_entry(std::string path, const std::string& folder, Matrix A, int dialog,
+                  const job_options& o, std::size_t index, job_observer& observer) {
+    std::string written;
+    observer.file_started(job_step::encode, index, path);
+    if (encode_file(path, folder, A, dialog, o.pvek, o.clear_prefix_length, o.header_extra,
+                    &written) == 1) {
+        observer.file_written(job_step::encode, index, path, written);
+    } else {
+        observer.file_refused(job_step::encode, index, path);
+    }
+}
+
+// Decodes one file likewise; a file decoded from a list is opened in its viewer.
+void decode_entry(std::string path, std::string& folder, Matrix B, Matrix J_inv, int dialog,
+                  std::size_t index, job_observer& observer) {
+    std::string stem;
+    std::string extension;
+    std::string written;
+    observer.file_started(job_step::decode, index, path);
+    if (decode_file(path, folder, B, J_inv, stem, extension, dialog, &written) != 1) {
+        observer.file_refused(job_step::decode, index, path);
+        return;
+    }
+    if (dialog == 0) {
+        // The file just written, also when it got a tick-suffixed name.
+        open_viewer(written, extension);
+    }
+    observer.file_written(job_step::decode, index, path, written);
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ codec access
@@ -257,54 +289,23 @@ void CMatrixCipher::normal_job(Job& job) {
 
     if (o.encode) {
         if (o.interactive_encode) {
-            std::string chosen;
-            std::string written;
-            observer.file_started(job_step::encode, 0, chosen);
-            if (encode_file(chosen, job.encode_folder, job.A.get(), 1, o.pvek,
-                            o.clear_prefix_length, o.header_extra, &written) == 1) {
-                observer.file_written(job_step::encode, 0, chosen, written);
-            } else {
-                observer.file_refused(job_step::encode, 0, chosen);
-            }
+            encode_entry(std::string(), job.encode_folder, job.A.get(), 1, o, 0, observer);
         } else {
             for (std::size_t i = 0; i < job.encode_table.size(); ++i) {
-                std::string written;
-                observer.file_started(job_step::encode, i, job.encode_table[i]);
-                if (encode_file(job.encode_table[i], job.encode_folder, job.A.get(), 0, o.pvek,
-                                o.clear_prefix_length, o.header_extra, &written) == 1) {
-                    observer.file_written(job_step::encode, i, job.encode_table[i], written);
-                } else {
-                    observer.file_refused(job_step::encode, i, job.encode_table[i]);
-                }
+                encode_entry(job.encode_table[i], job.encode_folder, job.A.get(), 0, o, i,
+                             observer);
             }
         }
     }
 
     if (o.decode) {
-        std::string stem;
-        std::string extension;
         if (o.interactive_decode) {
-            std::string chosen;
-            std::string written;
-            observer.file_started(job_step::decode, 0, chosen);
-            if (decode_file(chosen, job.decode_folder, job.B.get(), job.J_inv.get(), stem,
-                            extension, 1, &written) == 1) {
-                observer.file_written(job_step::decode, 0, chosen, written);
-            } else {
-                observer.file_refused(job_step::decode, 0, chosen);
-            }
+            decode_entry(std::string(), job.decode_folder, job.B.get(), job.J_inv.get(), 1, 0,
+                         observer);
         } else {
             for (std::size_t i = 0; i < job.decode_table.size(); ++i) {
-                std::string written;
-                observer.file_started(job_step::decode, i, job.decode_table[i]);
-                if (decode_file(job.decode_table[i], job.decode_folder, job.B.get(),
-                                job.J_inv.get(), stem, extension, 0, &written) == 1) {
-                    // The file just written, also when it got a tick-suffixed name.
-                    open_viewer(written, extension);
-                    observer.file_written(job_step::decode, i, job.decode_table[i], written);
-                } else {
-                    observer.file_refused(job_step::decode, i, job.decode_table[i]);
-                }
+                decode_entry(job.decode_table[i], job.decode_folder, job.B.get(), job.J_inv.get(),
+                             0, i, observer);
             }
         }
     }
@@ -334,14 +335,7 @@ void CMatrixCipher::key_set_road(Job& job) {
 
     auto encode_one = [&](std::string path, const std::string& folder, Matrix A,
                           std::size_t index) {
-        std::string written;
-        observer.file_started(job_step::encode, index, path);
-        if (encode_file(path, folder, A, dialog, o.pvek, o.clear_prefix_length, o.header_extra,
-                        &written) == 1) {
-            observer.file_written(job_step::encode, index, path, written);
-        } else {
-            observer.file_refused(job_step::encode, index, path);
-        }
+        encode_entry(std::move(path), folder, A, dialog, o, index, observer);
     };
 
     platform::encoder_message("I will make a master key and 3 daughter keys",
