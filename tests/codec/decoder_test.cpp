@@ -24,12 +24,7 @@ protected:
     void SetUp() override {
         B = test::make_decoding_key(7);
         A = test::encoding_key_for(B.get());
-        J_inv.reset(alloc_matrix(11, 11));
-        for (int i = 0; i < 11; ++i) {
-            for (int j = 0; j < 11; ++j) {
-                J_inv.get()[i][j] = i == j ? 1.0 : 0.0;
-            }
-        }
+        J_inv = test::identity_matrix(11);
         ::mkdir(out_dir().c_str(), 0755);
     }
 
@@ -100,11 +95,12 @@ TEST_F(DecoderTest, AppendsTheSeparatorToTheCallersFolder) {
 
 TEST_F(DecoderTest, EmptyFolderMeansTheCurrentFolder) {
     const std::string vek = make_vek("cur.txt", test::pattern_bytes(40, 3));
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(out_dir());
     std::string written;
-    const int result = decode(vek, "", &written);
-    std::filesystem::current_path(previous);
+    int result = 0;
+    {
+        test::CurrentFolder here(out_dir());
+        result = decode(vek, "", &written);
+    }
     EXPECT_EQ(result, 1);
     EXPECT_EQ(written, "cur.txt");
     EXPECT_TRUE(test::exists(out_dir() + "/cur.txt"));

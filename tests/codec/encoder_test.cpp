@@ -17,27 +17,6 @@ namespace {
 
 using test::TempDir;
 
-double le_double(const std::string& bytes, std::size_t offset) {
-    std::uint64_t bits = 0;
-    for (int k = 0; k < 8; ++k) {
-        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + k]))
-                << (8 * k);
-    }
-    return std::bit_cast<double>(bits);
-}
-
-// Runs a block of code with the current folder set to `folder`.
-class InFolder {
-public:
-    explicit InFolder(const std::string& folder) : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(folder);
-    }
-    ~InFolder() { std::filesystem::current_path(previous_); }
-
-private:
-    std::filesystem::path previous_;
-};
-
 class EncoderTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -74,7 +53,7 @@ protected:
     std::vector<double> open_block(const std::string& bytes, std::size_t offset) {
         MatrixPtr y(alloc_matrix(12, 1));
         for (int i = 0; i < 12; ++i) {
-            y.get()[i][0] = le_double(bytes, offset + 8 * static_cast<std::size_t>(i));
+            y.get()[i][0] = test::le_double_at(bytes, offset + 8 * static_cast<std::size_t>(i));
         }
         MatrixPtr x(multiply_matrix(B.get(), y.get(), 11, 12, 1));
         std::vector<double> out;
@@ -105,7 +84,7 @@ TEST_F(EncoderTest, WritesHeaderBlockAndClearRest) {
     }
     const auto block = expected_block(x);
     for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(le_double(vek, 32 + 8 * static_cast<std::size_t>(i)),
+        EXPECT_EQ(test::le_double_at(vek, 32 + 8 * static_cast<std::size_t>(i)),
                   block[static_cast<std::size_t>(i)]);
     }
     EXPECT_EQ(vek.substr(128), plain.substr(10));
@@ -152,7 +131,7 @@ TEST_F(EncoderTest, DialogModeWritesIntoTheCurrentFolder) {
     std::string path;
     std::string written;
     {
-        InFolder here(dir / "cwd");
+        test::CurrentFolder here(dir / "cwd");
         EXPECT_EQ(encode_file(path, "/ignored/", A.get(), 1, true, 0, 1, &written), 1);
     }
     EXPECT_EQ(path, "d.wav");
@@ -185,7 +164,7 @@ protected:
         ::mkdir((dir / "cwd").c_str(), 0755);
         recorder->setNextFile(dir / name);
         std::string path;
-        InFolder here(dir / "cwd");
+        test::CurrentFolder here(dir / "cwd");
         platform::crt_srand(1);
         EXPECT_EQ(encode_file(path, "", A.get(), 1, false, 0, 1), 1);
         std::string file;

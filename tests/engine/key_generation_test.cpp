@@ -12,16 +12,6 @@ namespace {
 
 using C = CMatrixCipher;
 
-MatrixPtr identity(int n) {
-    MatrixPtr J(alloc_matrix(n, n));
-    for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j) {
-            J.get()[i][j] = i == j ? 1.0 : 0.0;
-        }
-    }
-    return J;
-}
-
 // Largest deviation of B * A from the identity.
 double pair_error(Matrix B, Matrix A) {
     MatrixPtr product(multiply_matrix(B, A, C::n, C::m, C::n));
@@ -82,7 +72,7 @@ TEST(MakeKeyMatrix, RandomElementsAreUnitDrawsThatSkipZero) {
 TEST(OppositeKeys, DerivedBMatchesAAndStartsWithTheDrawnColumn) {
     platform::crt_srand(77);
     MatrixPtr A(C::make_key_matrix(12, 11, 0, 0, 1));
-    MatrixPtr J = identity(11);
+    MatrixPtr J = test::identity_matrix(11);
     platform::crt_srand(5);
     std::vector<double> drawn;
     for (int i = 0; i < 11; ++i) {
@@ -101,7 +91,7 @@ TEST(OppositeKeys, DerivedBMatchesAAndStartsWithTheDrawnColumn) {
 
 TEST(OppositeKeys, DerivedADependsOnlyOnBAndTheGeneratorState) {
     MatrixPtr B = test::make_decoding_key(3);
-    MatrixPtr J = identity(11);
+    MatrixPtr J = test::identity_matrix(11);
     platform::crt_srand(42);
     MatrixPtr A1(C::opposite_A_of_B(B.get(), J.get(), 11, 12, 0, 1));
     platform::crt_srand(42);
@@ -116,7 +106,7 @@ TEST(OppositeKeys, DerivedADependsOnlyOnBAndTheGeneratorState) {
 
 TEST(OppositeKeysDeathTest, WrongShapesAreRefused) {
     MatrixPtr A(alloc_matrix(12, 10));
-    MatrixPtr J = identity(11);
+    MatrixPtr J = test::identity_matrix(11);
     EXPECT_EQ(C::opposite_B_of_A(A.get(), J.get(), 12, 10, 0, 1), nullptr);
     MatrixPtr B(alloc_matrix(10, 12));
     EXPECT_EXIT(C::opposite_A_of_B(B.get(), J.get(), 10, 12, 0, 1), testing::ExitedWithCode(1),
@@ -135,7 +125,7 @@ TEST(OppositeKeys, ThreeLevelDerivationsPairUpWhereTheShapeAllows) {
     platform::crt_srand(9);
     MatrixPtr A(C::make_key_matrix(m, n, 0, 0, 1));
     MatrixPtr X(C::make_key_matrix(m, n, 0, 0, 1));
-    MatrixPtr J = identity(n);
+    MatrixPtr J = test::identity_matrix(n);
     MatrixPtr B(C::opposite_B_of_A_3(A.get(), X.get(), J.get(), m, n, 0, 1));
     MatrixPtr product(multiply_matrix(B.get(), A.get(), n, m, n));
     for (int i = 0; i < n; ++i) {

@@ -20,17 +20,6 @@ using test::TempDir;
 const char* const kPlainFiles[] = {"k1a.gif", "k1b.txt", "k2a.jpg",
                                    "k2b.doc", "k3a.ttf", "k3b.wav"};
 
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::string& folder) : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(folder);
-    }
-    ~CurrentFolder() { std::filesystem::current_path(previous_); }
-
-private:
-    std::filesystem::path previous_;
-};
-
 // One key-set run: drive D: is `drive`, the six plain files live in `plain`
 // and the encoded files land in `work`.
 class KeySetRun {
@@ -61,7 +50,7 @@ public:
 
     void run(platform::RecordingServices& recorder, const job_options& o) {
         ::setenv("VEKDC_DRIVE_D", drive().c_str(), 1);
-        CurrentFolder here(root / "work");
+        test::CurrentFolder here(root / "work");
         C().run_job(o);
         ::unsetenv("VEKDC_DRIVE_D");
         (void)recorder;
@@ -69,16 +58,6 @@ public:
 
     TempDir root;
 };
-
-MatrixPtr identity() {
-    MatrixPtr J(alloc_matrix(C::n, C::n));
-    for (int i = 0; i < C::n; ++i) {
-        for (int j = 0; j < C::n; ++j) {
-            J.get()[i][j] = i == j ? 1.0 : 0.0;
-        }
-    }
-    return J;
-}
 
 // The keys the road's seeds give, derived here step by step.
 struct Hierarchy {
@@ -88,7 +67,7 @@ struct Hierarchy {
 };
 
 Hierarchy derive_hierarchy() {
-    MatrixPtr J = identity();
+    MatrixPtr J = test::identity_matrix(C::n);
     Hierarchy h;
     platform::crt_srand(5190627);
     h.master.reset(C::make_key_matrix(C::n, C::m, 0, 0, 1));
@@ -182,7 +161,7 @@ std::optional<std::string> try_decode(const std::string& vek, const std::string&
                                       const std::string& out_dir) {
     MatrixPtr key(
         read_matrix_from_binary_file(false, false, C::n, C::m, nullptr, nullptr, key_path));
-    MatrixPtr J_inv = identity();
+    MatrixPtr J_inv = test::identity_matrix(C::n);
     std::string path = vek;
     std::string folder = out_dir;
     std::string stem;
@@ -229,7 +208,7 @@ TEST(KeySetRoad, AnotherDaughtersKeyPassesTheByteCheckAboutOnceInAHundred) {
     // Many plain blocks enciphered with each encoding key and opened with the
     // other daughters' keys, computed as the decoder computes them.
     const Hierarchy h = derive_hierarchy();
-    MatrixPtr J_inv = identity();
+    MatrixPtr J_inv = test::identity_matrix(C::n);
     std::uint32_t state = 12345;
     int trials = 0;
     int passed = 0;

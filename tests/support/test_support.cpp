@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -79,13 +80,35 @@ MatrixPtr make_decoding_key(unsigned seed) {
     return MatrixPtr(CMatrixCipher::make_key_matrix(CMatrixCipher::n, CMatrixCipher::m, 0, 0, 1));
 }
 
-MatrixPtr encoding_key_for(Matrix B) {
-    MatrixPtr J(alloc_matrix(CMatrixCipher::n, CMatrixCipher::n));
-    for (int i = 0; i < CMatrixCipher::n; ++i) {
-        for (int j = 0; j < CMatrixCipher::n; ++j) {
+MatrixPtr identity_matrix(int n) {
+    MatrixPtr J(alloc_matrix(n, n));
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
             J.get()[i][j] = i == j ? 1.0 : 0.0;
         }
     }
+    return J;
+}
+
+double le_double_at(const std::string& bytes, std::size_t offset) {
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < 8; ++k) {
+        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + k]))
+                << (8 * k);
+    }
+    return std::bit_cast<double>(bits);
+}
+
+CurrentFolder::CurrentFolder(const std::string& folder) : previous_(fs::current_path().string()) {
+    fs::current_path(folder);
+}
+
+CurrentFolder::~CurrentFolder() {
+    fs::current_path(previous_);
+}
+
+MatrixPtr encoding_key_for(Matrix B) {
+    MatrixPtr J = identity_matrix(CMatrixCipher::n);
     platform::crt_srand(1);
     return MatrixPtr(
         CMatrixCipher::opposite_A_of_B(B, J.get(), CMatrixCipher::n, CMatrixCipher::m, 0, 1));

@@ -42,6 +42,23 @@ MatrixPtr encoding_key_for(Matrix B);
 std::string encode_with(Matrix B, const std::string& plain_path, const std::string& out_dir,
                         int clear_prefix_length = 0, int header_extra = 1);
 
+// The n x n identity.
+MatrixPtr identity_matrix(int n);
+// The little-endian double at `offset` of a byte string.
+double le_double_at(const std::string& bytes, std::size_t offset);
+
+// Makes the current folder `folder` for the lifetime of the object.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& folder);
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::string previous_;
+};
+
 // Makes an encrypted file by hand: a header and the given rest.
 std::string pvek_header(int marker, int clear_prefix_length, int type_code, int header_extra);
 

@@ -23,24 +23,15 @@ MatrixPtr filled(int rows, int cols) {
     return m;
 }
 
-double le_double_at(const std::string& bytes, std::size_t offset) {
-    std::uint64_t bits = 0;
-    for (int k = 0; k < 8; ++k) {
-        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + k]))
-                << (8 * k);
-    }
-    return std::bit_cast<double>(bits);
-}
-
 TEST(MatrixFile, RowMajorLittleEndianWithoutHeader) {
     TempDir dir;
     MatrixPtr m = filled(2, 3);
     write_matrix_into_binary_file(false, m.get(), 2, 3, "m.key", dir.path() + "/");
     const std::string bytes = test::read_file(dir / "m.key");
     ASSERT_EQ(bytes.size(), 48u);
-    EXPECT_EQ(le_double_at(bytes, 0), m.get()[0][0]);
-    EXPECT_EQ(le_double_at(bytes, 24), m.get()[1][0]);
-    EXPECT_EQ(le_double_at(bytes, 40), m.get()[1][2]);
+    EXPECT_EQ(test::le_double_at(bytes, 0), m.get()[0][0]);
+    EXPECT_EQ(test::le_double_at(bytes, 24), m.get()[1][0]);
+    EXPECT_EQ(test::le_double_at(bytes, 40), m.get()[1][2]);
     // 0.125 + 0 is 0x3FC0000000000000: the sign and exponent byte comes last.
     EXPECT_EQ(static_cast<unsigned char>(bytes[7]), 0x3F);
 }
@@ -53,7 +44,7 @@ TEST(MatrixFile, HeaderFlagWritesTheLowBytesOfTheShape) {
     ASSERT_EQ(bytes.size(), 50u);
     EXPECT_EQ(bytes[0], 2);
     EXPECT_EQ(bytes[1], 3);
-    EXPECT_EQ(le_double_at(bytes, 2), m.get()[0][0]);
+    EXPECT_EQ(test::le_double_at(bytes, 2), m.get()[0][0]);
 }
 
 TEST(MatrixFile, FolderAndNameJoinWithoutASeparator) {
