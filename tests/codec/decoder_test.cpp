@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -208,6 +210,35 @@ TEST_F(DecoderTest, AnotherDialogValueDoesNothing) {
     EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, 2), 1);
     EXPECT_TRUE(recorder->boxes.empty());
     EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(DecoderTest, FilesBeyondFourGibibytesDecode) {
+    // The rest of this file is a hole, but decoding writes it out: 4 GiB of disk.
+    struct statvfs fs {};
+    if (::statvfs(dir.path().c_str(), &fs) != 0 ||
+        static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize < (std::uint64_t{12} << 30)) {
+        GTEST_SKIP() << "needs 12 GiB of free disk space";
+    }
+    const std::string vek = make_vek("big.wav", "0123456789");
+    const std::uint64_t size = (std::uint64_t{4} << 30) + 4096 + 3;
+    {
+        const int fd = ::open(vek.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "END!", 4, static_cast<off_t>(size - 4)), 4);
+        ::close(fd);
+    }
+    std::string written;
+    ASSERT_EQ(decode(vek, out_dir(), &written), 1);
+    EXPECT_EQ(std::filesystem::file_size(written), size - 118);
+    const int fd = ::open(written.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char head[10];
+    char tail[4];
+    EXPECT_EQ(::pread(fd, head, 10, 0), 10);
+    EXPECT_EQ(::pread(fd, tail, 4, static_cast<off_t>(size - 118 - 4)), 4);
+    ::close(fd);
+    EXPECT_EQ(std::string(head, 10), "0123456789");
+    EXPECT_EQ(std::string(tail, 4), "END!");
 }
 
 using DecoderDeathTest = DecoderTest;
