@@ -1,9 +1,11 @@
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -261,6 +263,21 @@ TEST_F(DecoderDeathTest, BadHeadersAreRefusedBeforeAnyOutputExists) {
                     "^VekDC: This is not a pVEK file.\n$")
             << c.name;
     }
+    EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(DecoderDeathTest, AFullDiskEndsTheProgramWithoutAPartialFile) {
+    const std::string vek = make_vek("full.bmp", test::pattern_bytes(100000, 3));
+    EXPECT_EXIT(
+        {
+            // Writes past 50 000 bytes fail as on a full disk.
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = 50000;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            decode(vek, out_dir());
+        },
+        testing::ExitedWithCode(255), "^VekDC: dec out file write error\n$");
     EXPECT_TRUE(outputs().empty());
 }
 

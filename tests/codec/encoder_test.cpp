@@ -1,8 +1,10 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -264,6 +266,23 @@ TEST_F(EncoderDeathTest, RefusalsLeaveNoOutput) {
         testing::ExitedWithCode(1), "^VekDC: Fatal error: A is null.\n$");
     EXPECT_EQ(dir.entries(),
               (std::vector<std::string>{"notes.TXT", "ok.txt", "prefix.txt", "short.txt"}));
+}
+
+TEST_F(EncoderDeathTest, AFullDiskKeepsTheOlderOutput) {
+    test::write_file(dir / "big.txt", test::pattern_bytes(100000, 4));
+    test::write_file(dir / "big.vek", "the previous encrypted file");
+    EXPECT_EXIT(
+        {
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = 50000;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::string path = dir / "big.txt";
+            encode_file(path, dir.path() + "/", A.get(), 0, true, 0, 1);
+        },
+        testing::ExitedWithCode(255), "^VekDC: enc out file write error\n$");
+    EXPECT_EQ(test::read_file(dir / "big.vek"), "the previous encrypted file");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"big.txt", "big.vek"}));
 }
 
 TEST_F(EncoderDeathTest, BlockFormOutputThatCannotBeCreatedIsNamed) {
