@@ -176,13 +176,17 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         return std::nullopt;
     }
     std::string folder = folder_of(*host);
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        return OutputFile(fd, std::string());
-    }
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-        return std::nullopt;
+    // An unnamed file is named later through /proc; without /proc, use a hidden one.
+    static const bool can_name_unnamed = ::access("/proc/self/fd", X_OK) == 0;
+    if (can_name_unnamed) {
+        const int fd =
+            ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return OutputFile(fd, std::string());
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return std::nullopt;
+        }
     }
     // The file system cannot hold unnamed files: use a hidden temporary.
     for (int attempt = 0; attempt < 100; ++attempt) {
