@@ -1,0 +1,255 @@
+#include "app/VekDCView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPalette>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <algorithm>
+
+#include "app/UiMetrics.h"
+#include "app/VekDCDoc.h"
+#include "browser/MainFrm.h"
+#include "platform/services.h"
+
+namespace vekdc {
+
+namespace {
+
+// The form: 233 x 331 dialog units.
+constexpr int kFormWidth = 233;
+constexpr int kFormHeight = 331;
+
+// Sorted order of the input list: letter case ignored first, then respected.
+bool ListsBefore(const QString& a, const QString& b) {
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+}  // namespace
+
+CVekDCView::CVekDCView(CVekDCDoc* document, QWidget* parent)
+    : QScrollArea(parent), m_pDocument(document) {
+    setObjectName(QStringLiteral("CVekDCView"));
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(false);
+    setFocusPolicy(Qt::NoFocus);
+    viewport()->setBackgroundRole(QPalette::Window);
+    viewport()->setAutoFillBackground(true);
+    // Until the first initial update the panel has the system's button face.
+    m_crBack = palette().color(QPalette::Button);
+    m_brBack = QBrush(m_crBack);
+    CreateControls();
+    OnCtlColor();
+}
+
+void CVekDCView::CreateControls() {
+    m_form = new QWidget;
+    m_form->setObjectName(QStringLiteral("DecodeForm"));
+    m_form->setFont(JapaneseUiFont());
+    m_form->setAutoFillBackground(true);
+    m_form->setFixedSize(DialogUnitsToPixels(kFormWidth, this),
+                         DialogUnitsToPixels(kFormHeight, this));
+
+    auto place = [this](QWidget* control, int id, int x, int y, int width, int height) {
+        control->setObjectName(QStringLiteral("IDC_%1").arg(id));
+        control->setGeometry(DialogRect(x, y, width, height, this));
+        m_controls[id] = control;
+    };
+    auto button = [this, &place](int id, const QString& caption, int x, int y, int width,
+                                 int height) {
+        auto* control = new QPushButton(caption, m_form);
+        control->setAutoDefault(false);
+        control->setFocusPolicy(Qt::StrongFocus);
+        place(control, id, x, y, width, height);
+        return control;
+    };
+
+    // Template order, which is also the tab order.
+    m_setOutDir = button(IDC_SET_OUT_DIR, QStringLiteral("→出力先に指定"), 7, 15, 66, 14);
+    m_deleteItems = button(IDC_DELETE_ITEMS, QStringLiteral("－項目を削除"), 125, 175, 101, 14);
+
+    m_fileList = new QListWidget(m_form);
+    m_fileList->setSelectionMode(QAbstractItemView::MultiSelection);
+    m_fileList->setFlow(QListView::TopToBottom);  // entries fill columns
+    m_fileList->setWrapping(true);
+    m_fileList->setResizeMode(QListView::Adjust);
+    m_fileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_fileList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_fileList->setFocusPolicy(Qt::StrongFocus);
+    place(m_fileList, IDC_FILE_LIST, 27, 97, 199, 70);
+
+    m_progress = new QProgressBar(m_form);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    place(m_progress, IDC_PROGRESS, 29, 232, 197, 14);
+
+    m_outDir = new QLineEdit(m_form);
+    place(m_outDir, IDC_OUT_DIR, 30, 39, 196, 14);
+
+    m_decode = button(IDC_DECODE, QStringLiteral("！デコード実行"), 7, 209, 67, 14);
+
+    m_listLabel = new QLabel(QStringLiteral("入力ファイルリスト"), m_form);
+    m_listLabel->setObjectName(QStringLiteral("ListLabel"));
+    m_listLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_listLabel->setGeometry(DialogRect(167, 80, 59, 8, this));
+
+    m_addToList = button(IDC_ADD_TO_LIST, QStringLiteral("→リストに追加"), 7, 75, 66, 14);
+    m_clearList = button(IDC_CLEAR_LIST, QStringLiteral("×初期化"), 17, 175, 97, 14);
+    m_setKey = button(IDC_SET_KEY, QStringLiteral("キーの設定"), 7, 260, 67, 14);
+
+    m_keyPath = new QLineEdit(m_form);
+    place(m_keyPath, IDC_KEY_PATH, 31, 280, 195, 14);
+
+    QWidget* const order[] = {m_setOutDir, m_deleteItems, m_fileList, m_outDir, m_decode,
+                              m_addToList, m_clearList,   m_setKey,   m_keyPath};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    }
+
+    setWidget(m_form);
+
+    connect(m_decode, &QPushButton::clicked, this, [this] { StartDecode(); });
+    connect(m_addToList, &QPushButton::clicked, this,
+            [this] { AddFileToList(m_pDocument->m_strSelectedPath); });
+    connect(m_setOutDir, &QPushButton::clicked, this, &CVekDCView::SetOutDirFromSelection);
+    connect(m_clearList, &QPushButton::clicked, this, [this] { ClearFileList(); });
+    connect(m_deleteItems, &QPushButton::clicked, this, &CVekDCView::DeleteSelectedFiles);
+    connect(m_setKey, &QPushButton::clicked, this, &CVekDCView::ChooseKeyFile);
+}
+
+CMainFrame* CVekDCView::GetParentFrame() const {
+    return qobject_cast<CMainFrame*>(window());
+}
+
+QWidget* CVekDCView::GetDlgItem(int id) const {
+    const auto found = m_controls.find(id);
+    return found != m_controls.end() ? found->second : nullptr;
+}
+
+void CVekDCView::OnInitialUpdate() {
+    SetPanelColor(kIdleRed, kIdleGreen, kIdleBlue);
+    QString desktop;
+    GetDesktopFolder(desktop);
+    m_outDir->setText(desktop);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+}
+
+int CVekDCView::AddFileToList(const QString& path) {
+    int insert_at = m_fileList->count();
+    for (int row = 0; row < m_fileList->count(); ++row) {
+        const QString entry = m_fileList->item(row)->text();
+        if (QString::compare(entry, path, Qt::CaseInsensitive) == 0) {
+            return 0;
+        }
+        if (insert_at == m_fileList->count() && ListsBefore(path, entry)) {
+            insert_at = row;
+        }
+    }
+    m_fileList->insertItem(insert_at, path);
+    return 0;
+}
+
+void CVekDCView::SetOutDirFromSelection() {
+    m_outDir->setText(m_pDocument->m_strSelectedPath);
+}
+
+int CVekDCView::ClearFileList() {
+    for (int row = m_fileList->count() - 1; row >= 0; --row) {
+        delete m_fileList->takeItem(row);
+    }
+    m_pDocument->m_fileList.clear();
+    return 0;
+}
+
+void CVekDCView::DeleteSelectedFiles() {
+    std::vector<int> rows;
+    for (const QListWidgetItem* item : m_fileList->selectedItems()) {
+        rows.push_back(m_fileList->row(item));
+    }
+    // From the last to the first, so that the remaining rows stay valid.
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    for (int row : rows) {
+        delete m_fileList->takeItem(row);
+    }
+}
+
+void CVekDCView::ChooseKeyFile() {
+    platform::FileDialogRequest request;
+    request.filter = "Vekキーファイル|*.key|すべて|*.*||";
+    request.default_ext = "key";
+    const auto chosen = platform::services().open_file(request);
+    QString status;
+    if (chosen) {
+        m_pDocument->m_strKeyPath = QFile::decodeName(chosen->c_str());
+        status = QStringLiteral("キー「%1」が設定されました。").arg(m_pDocument->m_strKeyPath);
+    } else {
+        status = QStringLiteral("キーは設定されませんでした。");
+    }
+    m_keyPath->setText(m_pDocument->m_strKeyPath);
+    SetStatusText(status);
+}
+
+void CVekDCView::SetPanelColor(int red, int green, int blue) {
+    m_crBack = QColor(red, green, blue);
+    m_brBack = QBrush(m_crBack);
+    OnCtlColor();
+    update();
+    viewport()->update();
+}
+
+void CVekDCView::OnCtlColor() {
+    for (QWidget* surface : {static_cast<QWidget*>(viewport()), m_form}) {
+        QPalette palette = surface->palette();
+        palette.setBrush(QPalette::Window, m_brBack);
+        surface->setPalette(palette);
+    }
+}
+
+int CVekDCView::GetDesktopFolder(QString& path) {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (desktop.isEmpty()) {
+        platform::app_message("err : 1");
+        return -1;
+    }
+    if (QDir(desktop).exists()) {
+        path = desktop;
+        return 0;
+    }
+    // Many Linux desktops have no desktop folder; the home folder always exists.
+    const QString home = QDir::homePath();
+    if (home.isEmpty() || !QDir(home).exists()) {
+        platform::app_message("err : 2");
+        return -2;
+    }
+    path = home;
+    return 0;
+}
+
+QStringList CVekDCView::GetFileListEntries() const {
+    QStringList entries;
+    entries.reserve(m_fileList->count());
+    for (int row = 0; row < m_fileList->count(); ++row) {
+        entries << m_fileList->item(row)->text();
+    }
+    return entries;
+}
+
+void CVekDCView::SetStatusText(const QString& text) {
+    if (CMainFrame* frame = GetParentFrame()) {
+        frame->SetPaneText(0, text);
+    }
+}
+
+void CVekDCView::ShowNotice(const QString& text) {
+    platform::services().message_box(text.toStdString(), platform::kDecoderCaption,
+                                     platform::Buttons::Ok, platform::Icon::Information);
+}
+
+}  // namespace vekdc

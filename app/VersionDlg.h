@@ -1,0 +1,36 @@
+// The version dialog of the Help menu: the program icon, name and version, the
+// maker's notice and a button that opens the maker's web page in the browser.
+// Its OK button is hidden; Esc or the close box closes it.
+#pragma once
+
+#include <QDialog>
+
+class QPushButton;
+
+namespace vekdc {
+
+class CVersionDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    enum : int { IDOK = 1, IDC_WEB_PAGE = 1011 };
+
+    static constexpr const char* kCaption = "VekDCのﾊﾞｰｼﾞｮﾝ情報";
+    static constexpr const char* kVersionText = "VEK DECODER Version 1.20";
+    static constexpr const char* kMakerNotice = "Copyright (C) Orvinta";
+    static constexpr const char* kMakerAddress = "www.orvinta.example";
+
+    explicit CVersionDlg(QWidget* parent = nullptr);
+
+    QPushButton* GetOkButton() const { return m_ok; }
+    QPushButton* GetWebButton() const { return m_web; }
+
+    // Starts the browser on the maker's page; the dialog stays open.
+    void OnVisitWebPage();
+
+private:
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_web = nullptr;
+};
+
+}  // namespace vekdc

@@ -1,0 +1,283 @@
+#include "browser/LeftView.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "app/Profile.h"
+#include "app/VekDCDoc.h"
+#include "browser/MainFrm.h"
+#include "browser/drives.h"
+
+namespace vekdc {
+
+namespace {
+
+// The pictures of the image list, in index order.
+const char* const kImageFiles[] = {":/tree/drive.png",     ":/tree/drive_selected.png",
+                                   ":/tree/folder.png",    ":/tree/folder_selected.png",
+                                   ":/tree/encrypted.png", ":/tree/encrypted_selected.png",
+                                   ":/tree/removable.png", ":/tree/removable_selected.png",
+                                   ":/tree/cdrom.png",     ":/tree/cdrom_selected.png"};
+
+const char* const kColorSection = "CLeftView";
+const char* const kBackColorEntry = "PaneColorLBack";
+const char* const kTextColorEntry = "PaneColorLText";
+const char* const kDefaultBackColor = "00ffffff";
+const char* const kDefaultTextColor = "00000000";
+
+// Labels sort together, letter case ignored first, then respected.
+bool LabelLess(const QString& a, const QString& b) {
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+// Labels can be edited, but no edit is ever taken over.
+class LabelEditDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setModelData(QWidget* /*editor*/, QAbstractItemModel* /*model*/,
+                      const QModelIndex& /*index*/) const override {}
+};
+
+int DriveImage(DriveKind kind) {
+    switch (kind) {
+        case DriveKind::Removable:
+        case DriveKind::Remote:
+            return CLeftView::kImageRemovable;
+        case DriveKind::CdRom:
+            return CLeftView::kImageCdRom;
+        case DriveKind::HardDisk:
+        case DriveKind::Other:
+            break;
+    }
+    return CLeftView::kImageDrive;
+}
+
+// A colour value from the settings, written back with its default when missing or empty.
+COLORREF ProfileColor(const char* entry, const char* fallbackText, COLORREF initial) {
+    const QString section = QString::fromLatin1(kColorSection);
+    const QString name = QString::fromLatin1(entry);
+    QString text = GetProfileString(section, name, QString());
+    if (text.isEmpty()) {
+        text = QString::fromLatin1(fallbackText);
+        WriteProfileString(section, name, text);
+    }
+    return ScanHexColor(text).value_or(initial);
+}
+
+}  // namespace
+
+CLeftView::CLeftView(CVekDCDoc* document, QWidget* parent)
+    : QTreeWidget(parent), m_pDocument(document) {
+    setObjectName(QStringLiteral("CLeftView"));
+    for (const char* file : kImageFiles) {
+        m_imageList.emplace_back(QString::fromLatin1(file));
+    }
+    setColumnCount(1);
+    setHeaderHidden(true);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setRootIsDecorated(true);
+    setUniformRowHeights(true);
+    setIconSize(QSize(16, 16));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::SelectedClicked);
+    setItemDelegate(new LabelEditDelegate(this));
+    setFrameShape(QFrame::Box);
+
+    connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::OnItemExpanded);
+    connect(this, &QTreeWidget::itemCollapsed, this, &CLeftView::OnItemExpanded);
+    connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelChanged);
+}
+
+CMainFrame* CLeftView::GetParentFrame() const {
+    return qobject_cast<CMainFrame*>(window());
+}
+
+void CLeftView::OnInitialUpdate() {
+    if (m_bDrivesListed == 0) {
+        FillDriveList();
+        m_bDrivesListed = 1;
+    }
+    // Applied again at every new document.
+    SetBkColor(ProfileColor(kBackColorEntry, kDefaultBackColor, 0x00FFFFFFu));
+    SetTextColor(ProfileColor(kTextColorEntry, kDefaultTextColor, 0x00000000u));
+}
+
+QTreeWidgetItem* CLeftView::InsertItem(QTreeWidgetItem* parent, const QString& label, int image,
+                                       int selectedImage) {
+    auto* item = new QTreeWidgetItem(QStringList{label});
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+    item->setData(0, kItemDataRole, 0u);
+    item->setData(0, kImageRole, image);
+    item->setData(0, kSelectedImageRole, selectedImage);
+    QIcon icon;
+    icon.addPixmap(m_imageList[static_cast<std::size_t>(image)], QIcon::Normal);
+    icon.addPixmap(m_imageList[static_cast<std::size_t>(selectedImage)], QIcon::Selected);
+    item->setIcon(0, icon);
+    if (parent != nullptr) {
+        parent->addChild(item);
+    } else {
+        addTopLevelItem(item);
+    }
+    return item;
+}
+
+void CLeftView::InsertPlaceholder(QTreeWidgetItem* parent) {
+    InsertItem(parent, QString::fromLatin1(kPlaceholderLabel), kImageDrive, kImageDrive);
+}
+
+void CLeftView::FillDriveList() {
+    clear();
+    std::vector<DriveEntry> drives = list_drives();
+    std::sort(drives.begin(), drives.end(), [](const DriveEntry& a, const DriveEntry& b) {
+        return LabelLess(QString::fromStdString(drive_label(a)),
+                         QString::fromStdString(drive_label(b)));
+    });
+    for (const DriveEntry& drive : drives) {
+        const int image = DriveImage(drive.kind);
+        QTreeWidgetItem* item =
+            InsertItem(nullptr, QString::fromStdString(drive_label(drive)), image, image + 1);
+        item->setData(0, kRootPathRole, QFile::decodeName(drive.root.c_str()));
+        InsertPlaceholder(item);
+    }
+}
+
+void CLeftView::FillChildren(QTreeWidgetItem* item) {
+    if (item == nullptr) {
+        return;
+    }
+    const unsigned int data = item->data(0, kItemDataRole).toUInt();
+    if ((data & kFilledFlag) != 0) {
+        return;
+    }
+    item->setData(0, kItemDataRole, data | kFilledFlag);
+    if (item->childCount() > 0) {
+        delete item->takeChild(0);  // the placeholder
+    }
+
+    QString path;
+    GetItemPath(item, path);
+    struct Entry {
+        QString name;
+        bool folder;
+    };
+    std::vector<Entry> entries;
+    // A file, or a folder that cannot be read, yields no entries.
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString name = info.fileName();
+        if (name.startsWith(QLatin1Char('.'))) {
+            continue;
+        }
+        if (info.isDir()) {
+            entries.push_back(Entry{name, true});
+        } else if (IsEncryptedPath(name)) {
+            entries.push_back(Entry{name, false});
+        }
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return LabelLess(a.name, b.name); });
+    for (const Entry& entry : entries) {
+        QTreeWidgetItem* child =
+            entry.folder ? InsertItem(item, entry.name, kImageFolder, kImageFolderSelected)
+                         : InsertItem(item, entry.name, kImageEncrypted, kImageEncryptedSelected);
+        InsertPlaceholder(child);
+    }
+}
+
+void CLeftView::GetItemPath(QTreeWidgetItem* item, QString& path) const {
+    path.clear();
+    if (item == nullptr) {
+        return;
+    }
+    QStringList labels;
+    const QTreeWidgetItem* node = item;
+    while (node->parent() != nullptr) {
+        labels.prepend(node->text(0));
+        node = node->parent();
+    }
+    path = node->data(0, kRootPathRole).toString();
+    for (const QString& label : labels) {
+        if (!path.endsWith(QLatin1Char('/'))) {
+            path += QLatin1Char('/');
+        }
+        path += label;
+    }
+}
+
+QTreeWidgetItem* CLeftView::GetSelectedItem() const {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+bool CLeftView::IsEncryptedPath(const QString& path) {
+    return path.contains(QLatin1String(".vek"), Qt::CaseSensitive);
+}
+
+void CLeftView::SetBkColor(COLORREF color) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Base, color == kDefaultColor
+                                         ? QApplication::palette(this).color(QPalette::Base)
+                                         : ColorFromColorRef(color));
+    setPalette(palette);
+}
+
+void CLeftView::SetTextColor(COLORREF color) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Text, color == kDefaultColor
+                                         ? QApplication::palette(this).color(QPalette::Text)
+                                         : ColorFromColorRef(color));
+    setPalette(palette);
+}
+
+void CLeftView::OnItemExpanded(QTreeWidgetItem* item) {
+    FillChildren(item);
+}
+
+void CLeftView::OnSelChanged() {
+    QTreeWidgetItem* item = GetSelectedItem();
+    if (item != nullptr) {
+        if (CMainFrame* frame = GetParentFrame()) {
+            frame->SetWindowText(QString::fromLatin1(kCaptionPrefix) + item->text(0) +
+                                 QStringLiteral(">>"));
+        }
+    }
+    QString path;
+    GetItemPath(item, path);
+    m_pDocument->m_strSelectedPath = path;
+}
+
+void CLeftView::ShowStatusProgress() {
+    if (m_bStatusProgressCreated != 0) {
+        return;
+    }
+    m_bStatusProgressCreated = 1;
+    CMainFrame* frame = GetParentFrame();
+    if (frame == nullptr) {
+        return;
+    }
+    // Pane 0's left edge + 300 to + 600, as tall as the pane; fixed from now on.
+    const QRect pane = frame->GetItemRect(0);
+    m_statusProgress = new QProgressBar(frame->m_wndStatusBar);
+    m_statusProgress->setObjectName(QStringLiteral("StatusProgress"));
+    m_statusProgress->setTextVisible(false);
+    m_statusProgress->setGeometry(pane.left() + 300, pane.top(), 300, pane.height());
+    m_statusProgress->setRange(0, 100);
+    m_statusProgress->setValue(0);
+    m_statusProgress->show();
+    m_statusProgress->raise();
+    frame->SetPaneText(0, QStringLiteral("Start!"));
+    frame->m_wndStatusBar->repaint();
+}
+
+}  // namespace vekdc
