@@ -22,6 +22,8 @@ namespace {
 
 constexpr std::size_t kCopyBuffer = 1 << 20;
 
+bool g_unnamed_allowed = true;
+
 // Hidden temporaries that exist right now; removed if the process ends by exit().
 struct TempRegistry {
     std::mutex lock;
@@ -178,7 +180,7 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
     std::string folder = folder_of(*host);
     // An unnamed file is named later through /proc; without /proc, use a hidden one.
     static const bool can_name_unnamed = ::access("/proc/self/fd", X_OK) == 0;
-    if (can_name_unnamed) {
+    if (can_name_unnamed && g_unnamed_allowed) {
         const int fd =
             ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) {
@@ -201,6 +203,10 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         }
     }
     return std::nullopt;
+}
+
+void OutputFile::allow_unnamed_files(bool allowed) {
+    g_unnamed_allowed = allowed;
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept

@@ -39,6 +39,9 @@ class OutputFile {
 public:
     // Creates the unnamed file in the folder that `final_path` lies in.
     static std::optional<OutputFile> create_beside(const std::string& final_path);
+    // Whether files may be created unnamed where the system allows it (the
+    // default); when not, every output starts as a hidden temporary.
+    static void allow_unnamed_files(bool allowed);
 
     OutputFile(OutputFile&& other) noexcept;
     OutputFile& operator=(OutputFile&& other) noexcept;

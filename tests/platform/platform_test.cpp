@@ -119,13 +119,30 @@ TEST(RecordingServices, InstallsForItsScopeAndRecordsEverything) {
 
 // ---------------------------------------------------------------- files
 
-TEST(OutputFile, AppearsOnlyWhenPublished) {
+// Every output test runs with unnamed files and with hidden temporaries.
+class OutputFileTest : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { OutputFile::allow_unnamed_files(GetParam()); }
+    void TearDown() override { OutputFile::allow_unnamed_files(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Storage, OutputFileTest, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Unnamed" : "HiddenTemporary";
+                         });
+
+TEST_P(OutputFileTest, AppearsOnlyWhenPublished) {
     TempDir dir;
     {
         auto out = OutputFile::create_beside(dir / "a.txt");
         ASSERT_TRUE(out);
         ASSERT_TRUE(out->write("abc", 3));
-        EXPECT_TRUE(dir.entries().empty());  // nothing with a name while it is written
+        if (GetParam()) {
+            EXPECT_TRUE(dir.entries().empty());  // nothing with a name while it is written
+        } else {
+            ASSERT_EQ(dir.entries().size(), 1u);  // only a hidden temporary
+            EXPECT_EQ(dir.entries()[0][0], '.');
+        }
         EXPECT_EQ(out->publish_new(dir / "a.txt"), OutputFile::Publish::Done);
     }
     EXPECT_EQ(test::read_file(dir / "a.txt"), "abc");
@@ -137,7 +154,7 @@ TEST(OutputFile, AppearsOnlyWhenPublished) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.txt"});
 }
 
-TEST(OutputFile, PublishNewNeverReplaces) {
+TEST_P(OutputFileTest, PublishNewNeverReplaces) {
     TempDir dir;
     test::write_file(dir / "a.txt", "old");
     auto out = OutputFile::create_beside(dir / "a.txt");
@@ -149,7 +166,7 @@ TEST(OutputFile, PublishNewNeverReplaces) {
     EXPECT_EQ(test::read_file(dir / "a2.txt"), "new");
 }
 
-TEST(OutputFile, PublishReplacingSwapsInTheCompleteFile) {
+TEST_P(OutputFileTest, PublishReplacingSwapsInTheCompleteFile) {
     TempDir dir;
     test::write_file(dir / "k.key", "old content");
     auto out = OutputFile::create_beside(dir / "k.key");
@@ -159,6 +176,25 @@ TEST(OutputFile, PublishReplacingSwapsInTheCompleteFile) {
     ASSERT_TRUE(out->publish_replacing(dir / "k.key"));
     EXPECT_EQ(test::read_file(dir / "k.key"), "new");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"k.key"});  // no temporary left
+}
+
+TEST(OutputFile, AProcessThatExitsLeavesNoHiddenTemporary) {
+    TempDir dir;
+    OutputFile::allow_unnamed_files(false);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto out = OutputFile::create_beside(dir / "a.txt");
+        if (out && out->write("half", 4)) {
+            std::exit(dir.entries().size() == 1 ? 3 : 4);  // exit() runs the clean-up
+        }
+        std::exit(5);
+    }
+    OutputFile::allow_unnamed_files(true);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_TRUE(dir.entries().empty());
 }
 
 TEST(OutputFile, AKilledWriterLeavesNothingBehind) {
@@ -178,14 +214,14 @@ TEST(OutputFile, AKilledWriterLeavesNothingBehind) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
-TEST(OutputFile, MissingFolderOrDriveFails) {
+TEST_P(OutputFileTest, MissingFolderOrDriveFails) {
     TempDir dir;
     EXPECT_FALSE(OutputFile::create_beside(dir / "no/such/a.txt"));
     ::unsetenv("VEKDC_DRIVE_Q");
     EXPECT_FALSE(OutputFile::create_beside("q:\\a.txt"));
 }
 
-TEST(OutputFile, CopiesRangesAtOffsetsBeyondFourGibibytes) {
+TEST_P(OutputFileTest, CopiesRangesAtOffsetsBeyondFourGibibytes) {
     TempDir dir;
     const std::uint64_t far = (std::uint64_t{1} << 32) + 1000;  // sparse: takes no disk space
     {
@@ -205,7 +241,7 @@ TEST(OutputFile, CopiesRangesAtOffsetsBeyondFourGibibytes) {
     EXPECT_EQ(test::read_file(dir / "copy").substr(0, 8), "il-bytes");
 }
 
-TEST(OutputFile, CopiesLargeUnalignedRangesExactly) {
+TEST_P(OutputFileTest, CopiesLargeUnalignedRangesExactly) {
     TempDir dir;
     const std::string content = test::pattern_bytes((3u << 20) + 500, 17);
     test::write_file(dir / "source", content);
