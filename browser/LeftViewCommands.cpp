@@ -16,7 +16,11 @@
 namespace vekdc {
 
 void CLeftView::keyPressEvent(QKeyEvent* event) {
-    OnKeyDown(event->key());
+    // Keys that end a label edit (Enter, Esc) come up from the editor; they
+    // are no commands of the tree.
+    if (state() != QAbstractItemView::EditingState) {
+        OnKeyDown(event->key());
+    }
     // The control then handles the key as usual (selection, type-ahead search).
     QTreeWidget::keyPressEvent(event);
 }

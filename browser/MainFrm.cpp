@@ -189,6 +189,8 @@ bool CMainFrame::OnCreateClient() {
     // collapsed at the right edge until the bar is dragged or F2 is pressed.
     m_wndSplitter->setSizes({clientWidth, 0});
     setCentralWidget(m_wndSplitter);
+    // Keys that the panes leave unhandled end at the splitter.
+    m_wndSplitter->installEventFilter(this);
     return true;
 }
 
@@ -299,8 +301,16 @@ void CMainFrame::SetWindowText(const QString& text) {
     setWindowTitle(escaped);
 }
 
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // A key typed in the tree or the panel never reaches the frame.
+    if (watched == m_wndSplitter && event->type() == QEvent::KeyPress) {
+        event->accept();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
-    // Keys typed in the tree or the panel stay there.
     const QWidget* focus = QApplication::focusWidget();
     if (focus == nullptr || focus == this) {
         OnKeyDown(VirtualKeyCode(*event), 1, KeyFlags(*event));
