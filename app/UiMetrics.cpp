@@ -56,6 +56,14 @@ QFont JapaneseUiFont() {
     return font;
 }
 
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128}) {
+        icon.addFile(QStringLiteral(":/icons/vekdc_%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
 int DialogUnitsToPixels(int units, const QWidget* widget) {
     return static_cast<int>(std::lround(units * kPixelsPerDialogUnit * ScreenScale(widget)));
 }

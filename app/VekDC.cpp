@@ -4,8 +4,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QIcon>
-#include <QSettings>
 
 #include "app/Profile.h"
 #include "app/UiMetrics.h"
@@ -54,7 +52,7 @@ CVekDCApp::CVekDCApp() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
     QApplication::setFont(JapaneseUiFont());
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vekdc.png")));
+    QApplication::setWindowIcon(ProgramIcon());
 }
 
 CVekDCApp::~CVekDCApp() = default;

@@ -1,7 +1,5 @@
 #include "app/VersionDlg.h"
 
-#include <QApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 
@@ -21,7 +19,7 @@ CVersionDlg::CVersionDlg(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("ProgramIcon"));
     icon->setGeometry(iconRect);
-    icon->setPixmap(QApplication::windowIcon().pixmap(QSize(32, 32)));
+    icon->setPixmap(ProgramIcon().pixmap(QSize(32, 32)));
     icon->setAlignment(Qt::AlignCenter);
 
     auto* version = new QLabel(QString::fromUtf8(kVersionText), this);

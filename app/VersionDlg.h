@@ -18,7 +18,7 @@ public:
     static constexpr const char* kCaption = "VekDCのﾊﾞｰｼﾞｮﾝ情報";
     static constexpr const char* kVersionText = "VEK DECODER Version 1.20";
     static constexpr const char* kMakerNotice = "Copyright (C) Orvinta";
-    static constexpr const char* kMakerAddress = "www.orvinta.example";
+    static constexpr const char* kMakerAddress = "orvinta.example";
 
     explicit CVersionDlg(QWidget* parent = nullptr);
 
