@@ -1,0 +1,211 @@
+// The decode panel: its buttons, list, output folder, colours and form.
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/UiMetrics.h"
+#include "app/VekDC.h"
+#include "app/VekDCDoc.h"
+#include "app/VekDCView.h"
+#include "browser/LeftView.h"
+#include "browser/MainFrm.h"
+#include "gui_test_support.h"
+
+using namespace vekdc;
+using namespace vekdc::test;
+
+class TestPanel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { m_session.reset(); }
+
+    void addsEachPathOnceIgnoringCase();
+    void deletesExactlyTheSelectedEntries();
+    void deletesAnyNumberOfSelectedEntries();
+    void clearEmptiesTheList();
+    void outputFolderComesFromTheSelection();
+    void outputFolderStartsAtTheDesktop();
+    void keyButtonKeepsTheKeyWhenCancelled();
+    void coloursOfThePanel();
+    void formKeepsItsLayoutAndScrolls();
+
+private:
+    CVekDCView* panel() const { return m_session->panel(); }
+    QListWidget* list() const {
+        return qobject_cast<QListWidget*>(panel()->GetDlgItem(CVekDCView::IDC_FILE_LIST));
+    }
+    QLineEdit* outDir() const {
+        return qobject_cast<QLineEdit*>(panel()->GetDlgItem(CVekDCView::IDC_OUT_DIR));
+    }
+    void Click(int id) { QTest::mouseClick(panel()->GetDlgItem(id), Qt::LeftButton); }
+    void ClickEntry(int row) {
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                          list()->visualItemRect(list()->item(row)).center());
+    }
+
+    std::unique_ptr<AppSession> m_session;
+};
+
+void TestPanel::init() {
+    ClearSettings();
+    m_session = std::make_unique<AppSession>();
+    QVERIFY(m_session->expose());
+    m_session->frame()->m_wndSplitter->setSizes({200, 800});
+    QTest::qWait(20);
+}
+
+void TestPanel::addsEachPathOnceIgnoringCase() {
+    CVekDCDoc* doc = m_session->doc();
+    doc->m_strSelectedPath = QStringLiteral("/data/Report.vek");
+    Click(CVekDCView::IDC_ADD_TO_LIST);
+    Click(CVekDCView::IDC_ADD_TO_LIST);
+    doc->m_strSelectedPath = QStringLiteral("/DATA/report.VEK");
+    Click(CVekDCView::IDC_ADD_TO_LIST);
+    QCOMPARE(panel()->GetFileListEntries(), QStringList{QStringLiteral("/data/Report.vek")});
+
+    // Whatever the selection names is taken, and the list stays sorted.
+    for (const char* path : {"/b/file.vek", "/A/file.vek", "/c", ""}) {
+        doc->m_strSelectedPath = QString::fromLatin1(path);
+        Click(CVekDCView::IDC_ADD_TO_LIST);
+    }
+    QCOMPARE(panel()->GetFileListEntries(),
+             (QStringList{QString(), QStringLiteral("/A/file.vek"), QStringLiteral("/b/file.vek"),
+                          QStringLiteral("/c"), QStringLiteral("/data/Report.vek")}));
+}
+
+void TestPanel::deletesExactlyTheSelectedEntries() {
+    QStringList all;
+    for (int i = 0; i < 10; ++i) {
+        all << QStringLiteral("/f/%1.vek").arg(i);
+        panel()->AddFileToList(all.back());
+    }
+    for (int row : {2, 5, 7}) {
+        ClickEntry(row);  // each click toggles an entry
+    }
+    ClickEntry(4);
+    ClickEntry(4);
+    Click(CVekDCView::IDC_DELETE_ITEMS);
+    all.removeAt(7);
+    all.removeAt(5);
+    all.removeAt(2);
+    QCOMPARE(panel()->GetFileListEntries(), all);
+}
+
+void TestPanel::deletesAnyNumberOfSelectedEntries() {
+    for (int i = 0; i < 300; ++i) {
+        panel()->AddFileToList(QStringLiteral("/many/%1.vek").arg(i, 3, 10, QLatin1Char('0')));
+    }
+    list()->selectAll();
+    list()->item(299)->setSelected(false);
+    Click(CVekDCView::IDC_DELETE_ITEMS);
+    QCOMPARE(panel()->GetFileListEntries(), QStringList{QStringLiteral("/many/299.vek")});
+}
+
+void TestPanel::clearEmptiesTheList() {
+    Click(CVekDCView::IDC_CLEAR_LIST);  // on an empty list: nothing happens
+    QVERIFY(panel()->GetFileListEntries().isEmpty());
+    panel()->AddFileToList(QStringLiteral("/x.vek"));
+    panel()->AddFileToList(QStringLiteral("/y.vek"));
+    m_session->doc()->m_fileList = panel()->GetFileListEntries();
+    Click(CVekDCView::IDC_CLEAR_LIST);
+    QVERIFY(panel()->GetFileListEntries().isEmpty());
+    QVERIFY(m_session->doc()->m_fileList.isEmpty());
+    QVERIFY(m_session->recorder().boxes.empty());
+}
+
+void TestPanel::outputFolderComesFromTheSelection() {
+    QTemporaryDir folder;
+    QVERIFY(WriteFile(folder.filePath(QStringLiteral("a.vek")), "x"));
+    CLeftView* tree = m_session->tree();
+    tree->setCurrentItem(ExpandTo(tree, folder.path()));
+    Click(CVekDCView::IDC_SET_OUT_DIR);
+    QCOMPARE(outDir()->text(), folder.path());
+    tree->setCurrentItem(ExpandTo(tree, folder.filePath(QStringLiteral("a.vek"))));
+    Click(CVekDCView::IDC_SET_OUT_DIR);  // a file is taken as it is
+    QCOMPARE(outDir()->text(), folder.filePath(QStringLiteral("a.vek")));
+}
+
+void TestPanel::outputFolderStartsAtTheDesktop() {
+    // The test's home folder has no desktop folder: the home folder is used.
+    QCOMPARE(outDir()->text(), QDir::homePath());
+    const QString desktop = QDir::home().filePath(QStringLiteral("Desktop"));
+    QVERIFY(QDir().mkpath(desktop));
+    m_session->app().OnFileNew();
+    QCOMPARE(outDir()->text(), desktop);
+    QString path;
+    QCOMPARE(panel()->GetDesktopFolder(path), 0);
+    QCOMPARE(path, desktop);
+    QVERIFY(QDir(desktop).removeRecursively());
+    QVERIFY(m_session->recorder().boxes.empty());
+}
+
+void TestPanel::keyButtonKeepsTheKeyWhenCancelled() {
+    QTemporaryDir folder;
+    const QString key = folder.filePath(QStringLiteral("k.key"));
+    m_session->recorder().setNextFile(key.toStdString());
+    Click(CVekDCView::IDC_SET_KEY);
+    QCOMPARE(m_session->frame()->GetPaneText(0),
+             QStringLiteral("キー「%1」が設定されました。").arg(key));
+    Click(CVekDCView::IDC_SET_KEY);  // cancelled
+    QCOMPARE(m_session->frame()->GetPaneText(0), QStringLiteral("キーは設定されませんでした。"));
+    QCOMPARE(qobject_cast<QLineEdit*>(panel()->GetDlgItem(CVekDCView::IDC_KEY_PATH))->text(), key);
+    QCOMPARE(m_session->doc()->m_strKeyPath, key);
+}
+
+void TestPanel::coloursOfThePanel() {
+    const QColor idle(220, 200, 180);
+    QCOMPARE(panel()->m_crBack, idle);
+    QWidget* form = panel()->widget();
+    QCOMPARE(form->palette().color(QPalette::Window), idle);
+    QCOMPARE(panel()->viewport()->palette().color(QPalette::Window), idle);
+    // Edit boxes and the list keep the system colours.
+    const QColor base = QApplication::palette().color(QPalette::Base);
+    QCOMPARE(outDir()->palette().color(QPalette::Base), base);
+    QCOMPARE(list()->palette().color(QPalette::Base), base);
+
+    panel()->SetPanelColor(100, 0, 255);
+    QCOMPARE(form->palette().color(QPalette::Window), QColor(100, 0, 255));
+    QCOMPARE(form->grab().toImage().pixelColor(2, 2), QColor(100, 0, 255));
+}
+
+void TestPanel::formKeepsItsLayoutAndScrolls() {
+    QWidget* form = panel()->widget();
+    const QSize size(DialogUnitsToPixels(233, form), DialogUnitsToPixels(331, form));
+    QCOMPARE(form->size(), size);
+    QCOMPARE(form->font().pointSize(), 9);
+    QCOMPARE(form->font().family(), JapaneseUiFont().family());
+    QCOMPARE(DialogUnitsToPixels(100, form), 150);  // 96 dpi screens in these tests
+
+    // Tab order: the order of the form's controls.
+    const int order[] = {
+        CVekDCView::IDC_SET_OUT_DIR, CVekDCView::IDC_DELETE_ITEMS, CVekDCView::IDC_FILE_LIST,
+        CVekDCView::IDC_OUT_DIR,     CVekDCView::IDC_DECODE,       CVekDCView::IDC_ADD_TO_LIST,
+        CVekDCView::IDC_CLEAR_LIST,  CVekDCView::IDC_SET_KEY,      CVekDCView::IDC_KEY_PATH};
+    QWidget* widget = panel()->GetDlgItem(order[0]);
+    for (int id : order) {
+        while (!(widget->focusPolicy() & Qt::TabFocus) || widget->parentWidget() != form) {
+            widget = widget->nextInFocusChain();
+        }
+        QCOMPARE(widget, panel()->GetDlgItem(id));
+        widget = widget->nextInFocusChain();
+    }
+
+    // A small pane scrolls; the controls keep their places.
+    const QRect listPlace = list()->geometry();
+    m_session->frame()->m_wndSplitter->setSizes({700, 150});
+    QTRY_VERIFY(panel()->horizontalScrollBar()->isVisible());
+    QCOMPARE(form->size(), size);
+    QCOMPARE(list()->geometry(), listPlace);
+}
+
+QTEST_MAIN(TestPanel)
+#include "tst_panel.moc"

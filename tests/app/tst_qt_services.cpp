@@ -1,0 +1,267 @@
+// The Qt implementation of the platform services: real message boxes and
+// file dialogs (answered by the test), program starts, the end of the process.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+
+#include "gui_test_support.h"
+#include "platform/launch.h"
+#include "platform/qt/qt_services.h"
+
+using namespace vekdc;
+using namespace vekdc::platform;
+
+Q_DECLARE_METATYPE(vekdc::platform::Buttons)
+Q_DECLARE_METATYPE(vekdc::platform::Icon)
+Q_DECLARE_METATYPE(vekdc::platform::Answer)
+
+namespace {
+
+// Runs `act` on the first modal dialog of type T once it shows.
+template <typename T>
+void WhenModalShows(std::function<void(T*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (T* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(dialog);
+        }
+    });
+    timer->start();
+}
+
+// Receives what QDesktopServices is asked to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    UrlCatcher() {
+        for (const char* scheme : {"http", "https", "file"}) {
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+        }
+    }
+    ~UrlCatcher() override {
+        for (const char* scheme : {"http", "https", "file"}) {
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        }
+    }
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+}  // namespace
+
+class TestQtServices : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void convertsFilters_data();
+    void convertsFilters();
+    void messageBoxShowsWhatItIsAsked_data();
+    void messageBoxShowsWhatItIsAsked();
+    void standardButtonsAreJapanese();
+    void fileDialogUsesTheRequest();
+    void fileDialogCancelled();
+    void startsProgramsThroughTheDesktop();
+    void exitWritesTheSettingsFirst();
+
+private:
+    QtServices m_services;
+};
+
+void TestQtServices::initTestCase() {
+    QVERIFY(install_japanese_translations());
+}
+
+void TestQtServices::convertsFilters_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("key dialog") << "Vekキーファイル|*.key|すべて|*.*||"
+                                << QStringList{"Vekキーファイル (*.key)", "すべて (*)"};
+    QTest::newRow("labels with patterns")
+        << "vek file (*.vek)|*.vek| encrypted file (*.encrypted)|*.encrypted | all files "
+           "(*.*)|*.*||"
+        << QStringList{"vek file (*.vek)", "encrypted file (*.encrypted)", "all files (*)"};
+    QTest::newRow("one label") << "key file (*.key)" << QStringList{"key file (*.key)"};
+    QTest::newRow("label without patterns") << "keys" << QStringList{"keys (*)"};
+    QTest::newRow("several patterns") << "text|*.txt;*.doc||" << QStringList{"text (*.txt *.doc)"};
+    QTest::newRow("no end marker") << "a|*.a|b|*.b" << QStringList{"a (*.a)", "b (*.b)"};
+    QTest::newRow("empty") << "" << QStringList{};
+}
+
+void TestQtServices::convertsFilters() {
+    QFETCH(QString, filter);
+    QFETCH(QStringList, expected);
+    QCOMPARE(qt_name_filters(filter.toStdString()), expected);
+}
+
+void TestQtServices::messageBoxShowsWhatItIsAsked_data() {
+    QTest::addColumn<Buttons>("buttons");
+    QTest::addColumn<Icon>("icon");
+    QTest::addColumn<int>("click");  // a QMessageBox::StandardButton, or 0 for Esc
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<int>("qtIcon");
+    QTest::newRow("yes/no, no") << Buttons::YesNo << Icon::Question << int(QMessageBox::No)
+                                << Answer::No << int(QMessageBox::Question);
+    QTest::newRow("yes/no, yes") << Buttons::YesNo << Icon::Question << int(QMessageBox::Yes)
+                                 << Answer::Yes << int(QMessageBox::Question);
+    QTest::newRow("yes/no, Esc") << Buttons::YesNo << Icon::Question << 0 << Answer::No
+                                 << int(QMessageBox::Question);
+    QTest::newRow("ok") << Buttons::Ok << Icon::Information << int(QMessageBox::Ok) << Answer::Ok
+                        << int(QMessageBox::Information);
+    QTest::newRow("ok/cancel, cancel")
+        << Buttons::OkCancel << Icon::None << int(QMessageBox::Cancel) << Answer::Cancel
+        << int(QMessageBox::NoIcon);
+    QTest::newRow("exclamation") << Buttons::Ok << Icon::Exclamation << int(QMessageBox::Ok)
+                                 << Answer::Ok << int(QMessageBox::Warning);
+}
+
+void TestQtServices::messageBoxShowsWhatItIsAsked() {
+    QFETCH(Buttons, buttons);
+    QFETCH(Icon, icon);
+    QFETCH(int, click);
+    QFETCH(Answer, answer);
+    QFETCH(int, qtIcon);
+    QString caption;
+    QString text;
+    int shownIcon = -1;
+    Qt::TextFormat format = Qt::AutoText;
+    WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+        caption = box->windowTitle();
+        text = box->text();
+        shownIcon = box->icon();
+        format = box->textFormat();
+        if (click == 0) {
+            QTest::keyClick(box, Qt::Key_Escape);
+        } else {
+            box->button(static_cast<QMessageBox::StandardButton>(click))->click();
+        }
+    });
+    const Answer result = m_services.message_box("[/a/<b>]以下を\nすべてデコードしますか？",
+                                                 kDecoderCaption, buttons, icon);
+    QCOMPARE(result, answer);
+    QCOMPARE(caption, QStringLiteral("Orvinta VEK デコーダ"));
+    QCOMPARE(text, QStringLiteral("[/a/<b>]以下を\nすべてデコードしますか？"));
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(shownIcon, qtIcon);
+}
+
+void TestQtServices::standardButtonsAreJapanese() {
+    QStringList texts;
+    WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+        texts << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
+        box->button(QMessageBox::Yes)->click();
+    });
+    m_services.message_box("?", kAppTitle, Buttons::YesNo, Icon::Question);
+    QVERIFY2(texts.value(0).contains(QStringLiteral("はい")), qPrintable(texts.join(',')));
+    QVERIFY2(texts.value(1).contains(QStringLiteral("いいえ")), qPrintable(texts.join(',')));
+}
+
+void TestQtServices::fileDialogUsesTheRequest() {
+    QTemporaryDir folder;
+    FileDialogRequest request;
+    request.title = "鍵を選ぶ";
+    request.filter = "Vekキーファイル|*.key|すべて|*.*||";
+    request.default_ext = "key";
+    request.initial_dir = folder.path().toStdString();
+    QString title;
+    QStringList filters;
+    QString suffix;
+    QString directory;
+    WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        directory = dialog->directory().absolutePath();
+        dialog->selectFile(QStringLiteral("mykey"));  // typed without extension, not existing
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const auto chosen = m_services.open_file(request);
+    QCOMPARE(title, QStringLiteral("鍵を選ぶ"));
+    QCOMPARE(filters, (QStringList{QStringLiteral("Vekキーファイル (*.key)"),
+                                   QStringLiteral("すべて (*)")}));
+    QCOMPARE(suffix, QStringLiteral("key"));
+    QCOMPARE(directory, folder.path());
+    QVERIFY(chosen.has_value());
+    QCOMPARE(QString::fromStdString(*chosen), folder.filePath(QStringLiteral("mykey.key")));
+}
+
+void TestQtServices::fileDialogCancelled() {
+    FileDialogRequest request;
+    request.filter = "vek file (*.vek)|*.vek| all files (*.*)|*.*||";
+    request.initial_name = "*.vek";
+    QString selected;
+    WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
+        selected = dialog->selectedNameFilter();
+        dialog->reject();
+    });
+    QVERIFY(!m_services.open_file(request).has_value());
+    QCOMPARE(selected, QStringLiteral("vek file (*.vek)"));
+}
+
+void TestQtServices::startsProgramsThroughTheDesktop() {
+    QTemporaryDir drive;
+    UrlCatcher catcher;
+    m_services.run_program(std::string(kBrowserProgram) + " orvinta.example");
+    m_services.run_program(std::string(kBrowserProgram) + " /tmp/pic ture.gif");
+    m_services.run_program(std::string(kExternalViewerProgram) + " /tmp/drawing.wmf");
+    m_services.run_program("c:\\Program Files\\Other\\other.exe /tmp/x");
+    m_services.shell_open("/tmp/font.ttf", "c:\\Windows\\temp");
+    qunsetenv("VEKDC_DRIVE_D");
+    m_services.shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");  // no such drive here
+    qputenv("VEKDC_DRIVE_D", drive.path().toUtf8());
+    m_services.shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");
+    qunsetenv("VEKDC_DRIVE_D");
+    QCOMPARE(catcher.urls,
+             (QList<QUrl>{QUrl(QStringLiteral("http://orvinta.example")),
+                          QUrl::fromLocalFile(QStringLiteral("/tmp/pic ture.gif")),
+                          QUrl::fromLocalFile(QStringLiteral("/tmp/drawing.wmf")),
+                          QUrl::fromLocalFile(QStringLiteral("/tmp/font.ttf")),
+                          QUrl::fromLocalFile(drive.path() + QStringLiteral("/log_boot.txt"))}));
+}
+
+void TestQtServices::exitWritesTheSettingsFirst() {
+    QTemporaryDir config;
+    const test::ChildResult result = test::RunScenario(
+        QStringLiteral("exit"), {QStringLiteral("XDG_CONFIG_HOME=") + config.path()});
+    QVERIFY(!result.crashed);
+    QCOMPARE(result.exitCode, 3);
+    const QByteArray written =
+        test::ReadFile(config.filePath(QStringLiteral("Orvinta/VekDC.conf")));
+    QVERIFY2(written.contains("written=before the end"), written.constData());
+}
+
+// Leaves a setting unsaved and ends the process through the services.
+static int RunExitScenario() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvinta"));
+    QCoreApplication::setApplicationName(QStringLiteral("VekDC"));
+    QSettings settings;
+    settings.setValue(QStringLiteral("written"), QStringLiteral("before the end"));
+    QtServices services;
+    install(&services);
+    exit_program(3);
+}
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (qEnvironmentVariable("VEKDC_TEST_SCENARIO") == QStringLiteral("exit")) {
+        return RunExitScenario();
+    }
+    TestQtServices test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_qt_services.moc"
