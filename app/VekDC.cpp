@@ -51,6 +51,7 @@ QString RecentFileEntry(int number) {
 CVekDCApp::CVekDCApp() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.20"));
     QApplication::setFont(JapaneseUiFont());
     QApplication::setWindowIcon(ProgramIcon());
 }
