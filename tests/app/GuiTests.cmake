@@ -30,9 +30,5 @@ function(vekdc_add_gui_test name)
         XDG_CONFIG_HOME=${home}/.config
         XDG_RUNTIME_DIR=${runtime}
     )
-    if(VEKDC_SANITIZE)
-        # Qt and fontconfig keep allocations until exit that LeakSanitizer reports.
-        list(APPEND environment ASAN_OPTIONS=detect_leaks=0)
-    endif()
     set_tests_properties(gui.${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 180)
 endfunction()

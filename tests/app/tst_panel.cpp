@@ -146,6 +146,20 @@ void TestPanel::outputFolderStartsAtTheDesktop() {
     QCOMPARE(path, desktop);
     QVERIFY(QDir(desktop).removeRecursively());
     QVERIFY(m_session->recorder().boxes.empty());
+
+    // Without a home folder there is no folder to offer: the box is emptied.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QDir::home().filePath(QStringLiteral("no-such-folder")).toUtf8());
+    path = QStringLiteral("unchanged");
+    const int result = panel()->GetDesktopFolder(path);
+    m_session->panel()->OnInitialUpdate();
+    qputenv("HOME", home);
+    QCOMPARE(result, -2);
+    QCOMPARE(path, QStringLiteral("unchanged"));
+    QCOMPARE(outDir()->text(), QString());
+    QCOMPARE(m_session->recorder().boxes.size(), std::size_t{2});
+    QCOMPARE(m_session->recorder().boxes.front().text, std::string("err : 2"));
+    QCOMPARE(m_session->recorder().boxes.front().caption, std::string(platform::kAppTitle));
 }
 
 void TestPanel::keyButtonKeepsTheKeyWhenCancelled() {
