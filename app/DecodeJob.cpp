@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProgressBar>
 #include <algorithm>
 #include <climits>

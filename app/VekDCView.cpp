@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <algorithm>
+#include <functional>
 
 #include "app/UiMetrics.h"
 #include "app/VekDCDoc.h"
