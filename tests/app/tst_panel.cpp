@@ -199,20 +199,6 @@ void TestPanel::formKeepsItsLayoutAndScrolls() {
     QCOMPARE(form->font().family(), JapaneseUiFont().family());
     QCOMPARE(DialogUnitsToPixels(100, form), 150);  // 96 dpi screens in these tests
 
-    // Tab order: the order of the form's controls.
-    const int order[] = {
-        CVekDCView::IDC_SET_OUT_DIR, CVekDCView::IDC_DELETE_ITEMS, CVekDCView::IDC_FILE_LIST,
-        CVekDCView::IDC_OUT_DIR,     CVekDCView::IDC_DECODE,       CVekDCView::IDC_ADD_TO_LIST,
-        CVekDCView::IDC_CLEAR_LIST,  CVekDCView::IDC_SET_KEY,      CVekDCView::IDC_KEY_PATH};
-    QWidget* widget = panel()->GetDlgItem(order[0]);
-    for (int id : order) {
-        while (!(widget->focusPolicy() & Qt::TabFocus) || widget->parentWidget() != form) {
-            widget = widget->nextInFocusChain();
-        }
-        QCOMPARE(widget, panel()->GetDlgItem(id));
-        widget = widget->nextInFocusChain();
-    }
-
     // A small pane scrolls; the controls keep their places.
     const QRect listPlace = list()->geometry();
     m_session->frame()->m_wndSplitter->setSizes({700, 150});
