@@ -1,6 +1,4 @@
 #include <array>
-#include <cerrno>
-#include <cstring>
 
 #include "codec/codec.h"
 #include "codec/format_detail.h"
@@ -167,20 +165,16 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
     request.filter =
         "vek file (*.vek)|*.vek| encrypted file (*.encrypted)|*.encrypted | all files (*.*)|*.*||";
     request.initial_dir = "./";
-    const auto chosen = platform::services().open_file(request);
-    if (!chosen) {
+    auto opened = detail::choose_and_open(request, "decoder");
+    if (!opened) {
         return 0;
     }
-    auto in = platform::InputFile::open(*chosen);
-    if (!in) {
-        platform::app_message(*chosen + " cannot be opened (decoder): " + std::strerror(errno));
-        return 0;
-    }
-    const std::uint64_t size = in->size();
-    const Header header = read_header(*in, size, *chosen);
+    const auto& [chosen, in] = *opened;
+    const std::uint64_t size = in.size();
+    const Header header = read_header(in, size, chosen);
     std::string stem;
-    split_path(*chosen, path, stem);
-    return decode_open_file(*in, size, header, path, out_dir, B, J_inv, out_stem, out_ext,
+    split_path(chosen, path, stem);
+    return decode_open_file(in, size, header, path, out_dir, B, J_inv, out_stem, out_ext,
                             written_path);
 }
 

@@ -1,6 +1,4 @@
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "codec/codec.h"
@@ -193,23 +191,19 @@ int encode_file(std::string& path, const std::string& out_dir, Matrix A, int dia
     request.default_ext = "*text";
     request.initial_name = "*.*";
     request.initial_dir = "./";
-    const auto chosen = platform::services().open_file(request);
-    if (!chosen) {
+    auto opened = detail::choose_and_open(request, "encoder");
+    if (!opened) {
         return 0;
     }
-    auto in = platform::InputFile::open(*chosen);
-    if (!in) {
-        platform::app_message(*chosen + " cannot be opened (encoder): " + std::strerror(errno));
-        return 0;
-    }
+    const auto& [chosen, in] = *opened;
     std::string stem;
-    split_path(*chosen, path, stem);
+    split_path(chosen, path, stem);
     const int type_code = file_type_code(last_three_characters(path));
     const std::string out_path = stem + ".vek";
     if (pvek) {
-        write_pvek(*in, path, type_code, out_path, A, clear_prefix_length, header_extra);
+        write_pvek(in, path, type_code, out_path, A, clear_prefix_length, header_extra);
     } else {
-        write_blocks(*in, type_code, out_path, A);
+        write_blocks(in, type_code, out_path, A);
     }
     if (written_path != nullptr) {
         *written_path = out_path;

@@ -1,7 +1,10 @@
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "codec/codec.h"
+#include "codec/format_detail.h"
 #include "platform/paths.h"
 #include "platform/services.h"
 
@@ -82,5 +85,23 @@ std::optional<std::uint8_t> round_to_byte(double value) {
     }
     return static_cast<std::uint8_t>(low);
 }
+
+namespace detail {
+
+std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
+    const platform::FileDialogRequest& request, const char* who) {
+    const auto chosen = platform::services().open_file(request);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    auto in = platform::InputFile::open(*chosen);
+    if (!in) {
+        platform::app_message(*chosen + " cannot be opened (" + who + "): " + std::strerror(errno));
+        return std::nullopt;
+    }
+    return std::make_pair(*chosen, std::move(*in));
+}
+
+}  // namespace detail
 
 }  // namespace vekdc

@@ -3,8 +3,19 @@
 
 #include <bit>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "platform/file.h"
+#include "platform/services.h"
 
 namespace vekdc::detail {
+
+// Asks for a file with the dialog and opens it. A file that cannot be opened
+// is reported by name (`who` says which coder asked); nothing when cancelled.
+std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
+    const platform::FileDialogRequest& request, const char* who);
 
 inline std::int32_t load_i32(const unsigned char* p) {
     const std::uint32_t u =
