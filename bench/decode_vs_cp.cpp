@@ -100,6 +100,7 @@ double median(std::vector<double> values) {
 }
 
 struct PairResult {
+    std::vector<double> ratios;  // per round
     double ratio;
     double decode_seconds;
     double cp_seconds;
@@ -135,7 +136,7 @@ PairResult compare(const std::vector<std::string>& decode, const std::vector<std
         peak = std::max(peak, d.peak_kib);
     }
     clear_folder(out_dir);
-    return {median(ratios), median(decode_times), median(cp_times), peak};
+    return {ratios, median(ratios), median(decode_times), median(cp_times), peak};
 }
 
 Settings parse(int argc, char** argv) {
@@ -236,5 +237,13 @@ int main(int argc, char** argv) {
         (std::to_string(s.files) + " files of " + std::to_string(s.file_kib) + " KiB").c_str(),
         small.decode_seconds, small.cp_seconds, small.ratio, small.decode_peak_kib / 1024.0,
         small_ok ? "ok" : "MISSED");
+    std::printf("\nratios per round (decode time / cp time of the same round):\n");
+    for (const auto* pair : {&large, &small}) {
+        std::printf("  %s:", pair == &large ? "large" : "small");
+        for (double r : pair->ratios) {
+            std::printf(" %.3f", r);
+        }
+        std::printf("\n");
+    }
     return large_ok && small_ok ? 0 : 1;
 }
