@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QSettings>
@@ -216,10 +217,12 @@ void QtServices::run_program(const std::string& command_line) {
     if (!argument) {
         return;  // not a program this system knows how to start
     }
-    if (command_line.rfind(kBrowserProgram, 0) == 0) {
-        QDesktopServices::openUrl(QUrl::fromUserInput(QFile::decodeName(argument->c_str())));
+    // A decoded file (its path may be relative) or, for the browser, a web address.
+    const QFileInfo file(QFile::decodeName(argument->c_str()));
+    if (command_line.rfind(kBrowserProgram, 0) == 0 && !file.exists()) {
+        QDesktopServices::openUrl(QUrl::fromUserInput(file.filePath()));
     } else {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(argument->c_str())));
+        QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
     }
 }
 
@@ -228,7 +231,8 @@ void QtServices::shell_open(const std::string& path, const std::string& /*workin
     if (!host || host->empty()) {
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(host->c_str())));
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QFileInfo(QFile::decodeName(host->c_str())).absoluteFilePath()));
 }
 
 void QtServices::exit_program(int status) {

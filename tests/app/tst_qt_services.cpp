@@ -2,6 +2,7 @@
 // file dialogs (answered by the test), program starts, the end of the process.
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -220,6 +221,15 @@ void TestQtServices::startsProgramsThroughTheDesktop() {
     m_services.run_program(std::string(kExternalViewerProgram) + " /tmp/drawing.wmf");
     m_services.run_program("c:\\Program Files\\Other\\other.exe /tmp/x");
     m_services.shell_open("/tmp/font.ttf", "c:\\Windows\\temp");
+    // A decoded file in a relative output folder opens as that file, not as a web address.
+    QTemporaryDir work;
+    QFile picture(work.filePath(QStringLiteral("out.gif")));
+    QVERIFY(picture.open(QIODevice::WriteOnly));
+    picture.close();
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    m_services.run_program(std::string(kBrowserProgram) + " out.gif");
+    QDir::setCurrent(previous);
     qunsetenv("VEKDC_DRIVE_D");
     m_services.shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");  // no such drive here
     qputenv("VEKDC_DRIVE_D", drive.path().toUtf8());
@@ -230,6 +240,7 @@ void TestQtServices::startsProgramsThroughTheDesktop() {
                           QUrl::fromLocalFile(QStringLiteral("/tmp/pic ture.gif")),
                           QUrl::fromLocalFile(QStringLiteral("/tmp/drawing.wmf")),
                           QUrl::fromLocalFile(QStringLiteral("/tmp/font.ttf")),
+                          QUrl::fromLocalFile(work.filePath(QStringLiteral("out.gif"))),
                           QUrl::fromLocalFile(drive.path() + QStringLiteral("/log_boot.txt"))}));
 }
 
