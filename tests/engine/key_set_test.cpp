@@ -48,12 +48,19 @@ public:
         return o;
     }
 
-    void run(platform::RecordingServices& recorder, const job_options& o) {
+    void run(const job_options& o) {
         ::setenv("VEKDC_DRIVE_D", drive().c_str(), 1);
         test::CurrentFolder here(root / "work");
         C().run_job(o);
         ::unsetenv("VEKDC_DRIVE_D");
-        (void)recorder;
+    }
+
+    // Runs the interactive road with the six plain files as the dialogs' answers.
+    void run_answering(platform::RecordingServices& recorder) {
+        for (const char* name : kPlainFiles) {
+            recorder.setNextFile(plain(name));
+        }
+        run(job());
     }
 
     TempDir root;
@@ -107,10 +114,7 @@ std::uint64_t fingerprint(const std::string& path) {
 TEST(KeySetRoad, WritesTheHierarchyItsSeedsGiveAndEncodesSixFiles) {
     KeySetRun run;
     platform::ScopedRecorder recorder;
-    for (const char* name : kPlainFiles) {
-        recorder->setNextFile(run.plain(name));
-    }
-    run.run(*recorder, run.job());
+    run.run_answering(*recorder);
     EXPECT_EQ(
         recorder->texts(),
         (std::vector<std::string>{
@@ -143,10 +147,7 @@ TEST(KeySetRoad, TwoRunsGiveIdenticalKeysAndFiles) {
     KeySetRun second;
     for (KeySetRun* run : {&first, &second}) {
         platform::ScopedRecorder recorder;
-        for (const char* name : kPlainFiles) {
-            recorder->setNextFile(run->plain(name));
-        }
-        run->run(*recorder, run->job());
+        run->run_answering(*recorder);
     }
     for (const char* key : {"master.key", "daughter1.key", "daughter2.key", "daughter3.key"}) {
         EXPECT_EQ(test::read_file(first.drive() + "/" + key),
@@ -179,10 +180,7 @@ TEST(KeySetRoad, TheMasterOpensEverythingAndEachDaughterItsOwnFiles) {
     KeySetRun run;
     {
         platform::ScopedRecorder recorder;
-        for (const char* name : kPlainFiles) {
-            recorder->setNextFile(run.plain(name));
-        }
-        run.run(*recorder, run.job());
+        run.run_answering(*recorder);
     }
     TempDir out;
     platform::ScopedRecorder quiet;
@@ -260,7 +258,7 @@ TEST(KeySetRoad, CancelAtAPromptKeepsWhatWasWrittenAndOpensTheLog) {
     recorder->setNextAnswer(platform::Answer::Cancel);  // key2
     recorder->setNextFile(run.plain("k1a.gif"));
     recorder->setNextFile(run.plain("k1b.txt"));
-    run.run(*recorder, run.job());
+    run.run(run.job());
     EXPECT_EQ(recorder->shell_opens, (std::vector<std::pair<std::string, std::string>>{
                                          {"d:\\log_boot.txt", "c:\\windows\\temp\\"}}));
     EXPECT_TRUE(test::exists(run.drive() + "/master.key"));
