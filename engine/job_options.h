@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,26 @@ struct job_options {
     bool interactive_decode = false;  // the decoder asks for its one input itself
 };
 
+// The jobs the programs run, one constructor each. Every other field keeps
+// its default.
+//
+// A batch decode with a key the caller has loaded (read_once, two levels).
+job_options decode_job(Matrix decoding_key, std::vector<std::string> files, std::string out_dir);
+// A batch encode in the pVEK form with the encoding key derived from a
+// decoding key the caller has loaded; the files then open with that key.
+job_options encode_job(Matrix decoding_key, std::vector<std::string> files, std::string out_dir,
+                       int clear_prefix_length = 0, int header_extra = 1);
+// A batch encode whose encoding key A is read from a file the key dialog
+// names (read_each_time, reading A).
+job_options encode_job_reading_A(std::vector<std::string> files, std::string out_dir,
+                                 int clear_prefix_length = 0, int header_extra = 1);
+// Creates A (create_A) or B, random or regular, derives the other and saves
+// both into key_dir (with its final separator, "" for the current folder).
+job_options create_keys_job(bool create_A, bool random, std::string key_dir);
+// The key-set road: a master key, three encoding keys and three daughter keys,
+// with two files chosen in the dialog encoded per encoding key.
+job_options key_set_job();
+
 enum class job_step { encode, decode };
 
 // Told what a job does with each file. Every call comes from inside run_job,
@@ -58,6 +79,15 @@ public:
     virtual void file_refused(job_step /*step*/, std::size_t /*index*/,
                               const std::string& /*path*/) {}
     virtual void key_written(const std::string& /*path*/) {}
+    // Bytes of the current file handled so far, of `total`; called in bounded
+    // steps while a large file is copied, so that a caller can show movement.
+    virtual void file_progress(job_step /*step*/, std::size_t /*index*/, std::uint64_t /*done*/,
+                               std::uint64_t /*total*/) {}
+    // Asked between files and between the steps of a large file. When it
+    // answers true the job stops: the unfinished output is discarded, files
+    // already written stay, and run_job returns after job_stopped().
+    virtual bool stop_requested() { return false; }
+    virtual void job_stopped(job_step /*step*/, std::size_t /*index*/) {}
 };
 
 }  // namespace vekdc
