@@ -16,12 +16,23 @@ mode="${1:-run}"
 build_dir="${BUILD_DIR:-build}"
 build_type="${BUILD_TYPE:-RelWithDebInfo}"
 
+# What building and running needs.
 packages=(
     g++ make cmake
     libgtest-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-translations-l10n fonts-ipafont-gothic
+)
+# What the tests need besides: a virtual display, the second Japanese font,
+# clang's fuzzing runtime, the Windows cross compiler and wine, and the
+# desktop-file checkers.
+test_packages=(
     xvfb xauth
+    fonts-noto-cjk
+    clang libclang-rt-14-dev
+    g++-mingw-w64-x86-64-posix wine64
+    desktop-file-utils appstream
 )
 
 install_missing() {
@@ -72,6 +83,7 @@ case "$mode" in
         decode_example
         ;;
     test)
+        packages+=("${test_packages[@]}")
         install_missing
         build
         (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)")
