@@ -44,8 +44,8 @@ std::optional<plain_block> open_block(const cipher_block& block, std::int32_t ty
     plain_block bytes{};
     for (std::size_t i = 0; i < values.size(); ++i) {
         const double nearest = std::round(values[i]);
-        const bool fits = i == 0 ? nearest == static_cast<double>(type_code)
-                                 : nearest >= 0.0 && nearest <= 255.0;
+        const bool fits =
+            i == 0 ? nearest == static_cast<double>(type_code) : nearest >= 0.0 && nearest <= 255.0;
         if (!fits) {
             return std::nullopt;
         }
@@ -58,19 +58,19 @@ encrypted_inspection inspect_encrypted_file(const std::string& path) {
     encrypted_inspection result;
     const platform::FileStatus status = platform::file_status(path);
     switch (status.kind) {
-    case platform::FileKind::Missing:
-        result.problem = file_problem::missing;
-        result.error_number = status.error;
-        return result;
-    case platform::FileKind::Folder:
-        result.problem = file_problem::folder;
-        return result;
-    case platform::FileKind::Pipe:
-    case platform::FileKind::Other:
-        result.problem = file_problem::not_regular;
-        return result;
-    case platform::FileKind::Regular:
-        break;
+        case platform::FileKind::Missing:
+            result.problem = file_problem::missing;
+            result.error_number = status.error;
+            return result;
+        case platform::FileKind::Folder:
+            result.problem = file_problem::folder;
+            return result;
+        case platform::FileKind::Pipe:
+        case platform::FileKind::Other:
+            result.problem = file_problem::not_regular;
+            return result;
+        case platform::FileKind::Regular:
+            break;
     }
     const auto in = platform::InputFile::open(path);
     if (!in) {
@@ -89,8 +89,8 @@ encrypted_inspection inspect_encrypted_file(const std::string& path) {
     facts.clear_prefix_length = detail::load_i32(&header[4]);
     facts.type_code = detail::load_i32(&header[8]);
     if (facts.clear_prefix_length < 0 ||
-        facts.size < kHeaderBytes + static_cast<std::uint64_t>(facts.clear_prefix_length) +
-                         kBlockBytes) {
+        facts.size <
+            kHeaderBytes + static_cast<std::uint64_t>(facts.clear_prefix_length) + kBlockBytes) {
         result.problem = file_problem::not_encrypted;
         return result;
     }
@@ -115,19 +115,19 @@ plain_inspection inspect_plain_file(const std::string& path, int clear_prefix_le
     plain_inspection result;
     const platform::FileStatus status = platform::file_status(path);
     switch (status.kind) {
-    case platform::FileKind::Missing:
-        result.problem = file_problem::missing;
-        result.error_number = status.error;
-        return result;
-    case platform::FileKind::Folder:
-        result.problem = file_problem::folder;
-        return result;
-    case platform::FileKind::Pipe:
-    case platform::FileKind::Other:
-        result.problem = file_problem::not_regular;
-        return result;
-    case platform::FileKind::Regular:
-        break;
+        case platform::FileKind::Missing:
+            result.problem = file_problem::missing;
+            result.error_number = status.error;
+            return result;
+        case platform::FileKind::Folder:
+            result.problem = file_problem::folder;
+            return result;
+        case platform::FileKind::Pipe:
+        case platform::FileKind::Other:
+            result.problem = file_problem::not_regular;
+            return result;
+        case platform::FileKind::Regular:
+            break;
     }
     const std::string_view last_three = last_three_characters(path);
     const auto code = accepted_type_code(last_three);

@@ -71,15 +71,15 @@ std::optional<plain_block> open_block(const cipher_block& block, std::int32_t ty
 // without waiting on a pipe.
 enum class file_problem {
     none,
-    missing,         // cannot be looked at; error_number says why
-    folder,          // names a folder
-    not_regular,     // a pipe, device or socket
-    cannot_read,     // cannot be opened or read; error_number says why
-    not_encrypted,   // no pVEK header, or too short for its prefix and cipher block
-    unknown_type,    // the header's type code is not one of the thirteen
-    refused_type,    // a plain file whose name the encoder refuses
-    vek_type,        // a plain file named as an encrypted file
-    too_short,       // a plain file shorter than the clear prefix and ten bytes
+    missing,        // cannot be looked at; error_number says why
+    folder,         // names a folder
+    not_regular,    // a pipe, device or socket
+    cannot_read,    // cannot be opened or read; error_number says why
+    not_encrypted,  // no pVEK header, or too short for its prefix and cipher block
+    unknown_type,   // the header's type code is not one of the thirteen
+    refused_type,   // a plain file whose name the encoder refuses
+    vek_type,       // a plain file named as an encrypted file
+    too_short,      // a plain file shorter than the clear prefix and ten bytes
 };
 
 struct encrypted_facts {

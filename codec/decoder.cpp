@@ -92,9 +92,10 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
         };
     };
     const std::uint64_t rest_offset = block_offset + kBlockBytes;
-    const bool written = out->copy_from(in, kHeaderBytes, prefix, step_from(kHeaderBytes)) &&
-                         out->write(plain->data() + 1, kPlainSpan) &&
-                         out->copy_from(in, rest_offset, size - rest_offset, step_from(rest_offset));
+    const bool written =
+        out->copy_from(in, kHeaderBytes, prefix, step_from(kHeaderBytes)) &&
+        out->write(plain->data() + 1, kPlainSpan) &&
+        out->copy_from(in, rest_offset, size - rest_offset, step_from(rest_offset));
     if (stopped) {
         return 0;  // the unfinished output is discarded with `out`
     }
@@ -132,8 +133,8 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
 }  // namespace
 
 int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
-                std::string& out_stem, std::string& out_ext, int dialog,
-                std::string* written_path, const progress_watch* watch) {
+                std::string& out_stem, std::string& out_ext, int dialog, std::string* written_path,
+                const progress_watch* watch) {
     if (B == nullptr || J_inv == nullptr) {
         fatal("Fatal error: B or J_inv is null.", 1);
     }

@@ -80,8 +80,7 @@ bool write_pvek(const platform::InputFile& in, const std::string& shown, int typ
         };
     }
     const bool written = out->write(header.data(), header.size()) &&
-                         out->copy_from(in, 0, prefix) &&
-                         out->write(block.data(), block.size()) &&
+                         out->copy_from(in, 0, prefix) && out->write(block.data(), block.size()) &&
                          out->copy_from(in, rest, size - rest, step);
     if (stopped) {
         return false;

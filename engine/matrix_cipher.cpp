@@ -94,8 +94,7 @@ const char* create_announcement(bool create_A, bool random, bool save) {
 
 // The progress watch of one file: forwards progress to the observer and asks
 // it whether to stop; `stopped` records that it did.
-progress_watch watch_for(job_step step, std::size_t index, job_observer& observer,
-                         bool& stopped) {
+progress_watch watch_for(job_step step, std::size_t index, job_observer& observer, bool& stopped) {
     return [step, index, &observer, &stopped](std::uint64_t done, std::uint64_t total) {
         observer.file_progress(step, index, done, total);
         stopped = observer.stop_requested();
@@ -169,7 +168,6 @@ int CMatrixCipher::decode_file(std::string& path, std::string& out_dir, Matrix B
                                std::string* written_path) {
     return vekdc::decode_file(path, out_dir, B, J_inv, out_stem, out_ext, dialog, written_path);
 }
-
 
 int CMatrixCipher::encode_file(std::string& path, const std::string& out_dir, Matrix A, int dialog,
                                bool pvek, int clear_prefix_length, int header_extra,

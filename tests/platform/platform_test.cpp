@@ -285,9 +285,8 @@ TEST_P(OutputFileTest, StepsThroughALargeCopyAndStopsWhenAsked) {
         int calls = 0;
         auto out = OutputFile::create_beside(dir / "stopped");
         ASSERT_TRUE(out);
-        EXPECT_FALSE(out->copy_from(*in, 0, content.size(), [&](std::uint64_t) {
-            return ++calls < 2;
-        }));
+        EXPECT_FALSE(
+            out->copy_from(*in, 0, content.size(), [&](std::uint64_t) { return ++calls < 2; }));
         EXPECT_EQ(calls, 2);
     }
     EXPECT_FALSE(test::exists(dir / "stopped"));
