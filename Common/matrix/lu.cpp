@@ -8,7 +8,7 @@ namespace vekdc {
 
 void lu_decomposition1(Matrix a, int n, std::int32_t* index, double* sign) {
     *sign = 1.0;
-    double* vv = dvector(n);
+    const DvectorPtr vv(dvector(n));
     for (int i = 0; i < n; ++i) {
         double big = 0.0;
         for (int j = 0; j < n; ++j) {
@@ -19,7 +19,6 @@ void lu_decomposition1(Matrix a, int n, std::int32_t* index, double* sign) {
         }
         if (big == 0.0) {
             std::fputs("singular matrix in routine \"lu_decomposition1\"", stdout);
-            free_dvector(vv);
             platform::exit_program(1);
         }
         vv[i] = 1.0 / big;
@@ -66,7 +65,6 @@ void lu_decomposition1(Matrix a, int n, std::int32_t* index, double* sign) {
             }
         }
     }
-    free_dvector(vv);
 }
 
 void lu_back_substitution(Matrix a, int n, const std::int32_t* index, double* b) {
@@ -94,24 +92,22 @@ void lu_back_substitution(Matrix a, int n, const std::int32_t* index, double* b)
 }
 
 Matrix inverse_matrix(Matrix a, int n) {
-    double* col = dvector(n);
-    Matrix Y = alloc_matrix(n, n);
-    std::int32_t* index = ivector(n);
+    const DvectorPtr col(dvector(n));
+    MatrixPtr Y(alloc_matrix(n, n));
+    const IvectorPtr index(ivector(n));
     double sign = 0.0;
-    lu_decomposition1(a, n, index, &sign);
+    lu_decomposition1(a, n, index.get(), &sign);
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < n; ++i) {
             col[i] = 0.0;
         }
         col[j] = 1.0;
-        lu_back_substitution(a, n, index, col);
+        lu_back_substitution(a, n, index.get(), col.get());
         for (int i = 0; i < n; ++i) {
-            Y[i][j] = col[i];
+            Y.get()[i][j] = col[i];
         }
     }
-    free_ivector(index);
-    free_dvector(col);
-    return Y;
+    return Y.release();
 }
 
 }  // namespace vekdc

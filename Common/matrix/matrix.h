@@ -24,6 +24,22 @@ void free_dvector(double* v);
 std::int32_t* ivector(int count);
 void free_ivector(std::int32_t* v);
 
+// ------------------------------------------------------------ ownership helpers
+// Owners for code that may return early, or leave by an exception where the
+// installed services end the program by throwing.
+struct MatrixDeleter {
+    void operator()(double** m) const { free_matrix(m); }
+};
+using MatrixPtr = std::unique_ptr<double*, MatrixDeleter>;
+struct DvectorDeleter {
+    void operator()(double* v) const { free_dvector(v); }
+};
+using DvectorPtr = std::unique_ptr<double[], DvectorDeleter>;
+struct IvectorDeleter {
+    void operator()(std::int32_t* v) const { free_ivector(v); }
+};
+using IvectorPtr = std::unique_ptr<std::int32_t[], IvectorDeleter>;
+
 // ------------------------------------------------------------ arithmetic
 void copy_matrix(Matrix source, Matrix destination, int rows, int cols);
 // New rows x cols matrix P*Q; each sum runs from k = 0 upward as sum = P(i,k)*Q(k,j) + sum.
@@ -48,13 +64,15 @@ void write_matrix_into_binary_file(bool header, Matrix M, int rows, int cols,
 // not written.
 Matrix read_matrix_from_binary_file(bool header, bool ask, int rows, int cols, int* rows_read,
                                     int* cols_read, const std::string& path);
-
-// ------------------------------------------------------------ ownership helper
-struct MatrixDeleter {
-    void operator()(double** m) const { free_matrix(m); }
+// The reader's dialog road with its outcome told apart: the matrix read from
+// the file the user chose; or no matrix and the chosen path when that file
+// could not be opened (the reader has reported it by name and reason); or no
+// matrix and no path when the dialog was cancelled.
+struct ChosenMatrix {
+    MatrixPtr matrix;
+    std::string path;
 };
-// Owns a matrix for code that may return early.
-using MatrixPtr = std::unique_ptr<double*, MatrixDeleter>;
+ChosenMatrix choose_and_read_matrix(int rows, int cols);
 
 // ------------------------------------------------------------ allocation hook
 // The allocator behind every matrix and vector, replaceable so that tests can

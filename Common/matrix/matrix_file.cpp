@@ -101,6 +101,10 @@ Matrix read_matrix_from_binary_file(bool /*header*/, bool ask, int rows, int col
         }
         return read_elements(*file, rows, cols, path);
     }
+    return choose_and_read_matrix(rows, cols).matrix.release();
+}
+
+ChosenMatrix choose_and_read_matrix(int rows, int cols) {
     platform::FileDialogRequest request;
     request.filter = "key file (*.key)";
     request.default_ext = "key";
@@ -108,15 +112,15 @@ Matrix read_matrix_from_binary_file(bool /*header*/, bool ask, int rows, int col
     request.initial_dir = "./";
     const auto chosen = platform::services().open_file(request);
     if (!chosen) {
-        return nullptr;
+        return {};
     }
     auto file = platform::InputFile::open(*chosen);
     if (!file) {
-        // Reported like a file error of the dialog; the job then ends as if cancelled.
+        // Reported like a file error of the dialog; the caller treats it as cancelled.
         platform::app_message(open_failure(*chosen));
-        return nullptr;
+        return {nullptr, *chosen};
     }
-    return read_elements(*file, rows, cols, *chosen);
+    return {MatrixPtr(read_elements(*file, rows, cols, *chosen)), *chosen};
 }
 
 }  // namespace vekdc
