@@ -21,8 +21,8 @@ unsigned char g_keyLoaded = 0;
 
 namespace {
 
-constexpr int kKeyRows = CMatrixCipher::n;  // 11
-constexpr int kKeyCols = CMatrixCipher::m;  // 12
+constexpr int kKeyRows = kPlainLength;  // 11
+constexpr int kKeyCols = kBlockLength;  // 12
 
 const char* const kEmptyListMessage =
     "入力ファイルリストが空です。デコードするファイルをリストに追加して下さい。";

@@ -261,11 +261,13 @@ int run_decode(const Arguments& args, vekdc::platform::ConsoleServices& console)
     }
     console.set_launching(args.flags.count("view") != 0);
     vekdc::MatrixPtr key(vekdc::read_matrix_from_binary_file(
-        false, false, CMatrixCipher::n, CMatrixCipher::m, nullptr, nullptr, *key_path));
+        false, false, vekdc::kPlainLength, vekdc::kBlockLength, nullptr, nullptr, *key_path));
     Reporter reporter;
     CMatrixCipher engine;
-    engine.run_job(decode_job(key.get(), args.files, value(args, "output").value_or("")),
-                   &reporter);
+    job_options job = decode_job(key.get(), args.files, value(args, "output").value_or(""));
+    job.key_to_use_file = *key_path;
+    job.open_viewers = args.flags.count("view") != 0;
+    engine.run_job(job, &reporter);
     return reporter.refused() ? kWrongKeyStatus : 0;
 }
 
@@ -292,7 +294,7 @@ int run_encode(const Arguments& args, vekdc::platform::ConsoleServices& console)
     vekdc::MatrixPtr key;
     if (key_path) {
         key.reset(vekdc::read_matrix_from_binary_file(
-            false, false, CMatrixCipher::n, CMatrixCipher::m, nullptr, nullptr, *key_path));
+            false, false, vekdc::kPlainLength, vekdc::kBlockLength, nullptr, nullptr, *key_path));
         job.key_usage = "read_once";
         job.key_to_use = key.get();
     } else {

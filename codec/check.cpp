@@ -1,8 +1,12 @@
 // The key check, and the looks at a file that the programs take before they
 // write anything.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <limits>
+#include <map>
 
 #include "codec/codec.h"
 #include "codec/format_detail.h"
@@ -10,21 +14,34 @@
 
 namespace vekdc {
 
-deciphered_values decipher_values(const cipher_block& block, Matrix B, Matrix J_inv) {
+cipher_block encipher(const plain_vector& x, Matrix A) {
+    MatrixPtr vector(alloc_matrix(kPlainLength, 1));
+    for (int i = 0; i < kPlainLength; ++i) {
+        vector.get()[i][0] = x[static_cast<std::size_t>(i)];
+    }
+    MatrixPtr y(multiply_matrix(A, vector.get(), kBlockLength, kPlainLength, 1));
+    cipher_block block{};
+    for (int i = 0; i < kBlockLength; ++i) {
+        block[static_cast<std::size_t>(i)] = y.get()[i][0];
+    }
+    return block;
+}
+
+plain_vector decipher_values(const cipher_block& block, Matrix B, Matrix J_inv) {
     MatrixPtr x(alloc_matrix(kBlockLength, 1));
     for (int i = 0; i < kBlockLength; ++i) {
         x.get()[i][0] = block[static_cast<std::size_t>(i)];
     }
     MatrixPtr v(multiply_matrix(B, x.get(), kPlainLength, kBlockLength, 1));
     MatrixPtr y(multiply_matrix(J_inv, v.get(), kPlainLength, kPlainLength, 1));
-    deciphered_values values{};
+    plain_vector values{};
     for (int i = 0; i < kPlainLength; ++i) {
         values[static_cast<std::size_t>(i)] = y.get()[i][0];
     }
     return values;
 }
 
-double integer_deviation(const deciphered_values& values) {
+double integer_deviation(const plain_vector& values) {
     double worst = 0.0;
     for (const double value : values) {
         if (!std::isfinite(value)) {
@@ -37,7 +54,7 @@ double integer_deviation(const deciphered_values& values) {
 
 std::optional<plain_block> open_block(const cipher_block& block, std::int32_t type_code, Matrix B,
                                       Matrix J_inv) {
-    const deciphered_values values = decipher_values(block, B, J_inv);
+    const plain_vector values = decipher_values(block, B, J_inv);
     if (!(integer_deviation(values) <= kKeyCheckTolerance)) {
         return std::nullopt;
     }
@@ -154,6 +171,50 @@ std::string encoded_path(const std::string& path, const std::string& out_dir) {
     std::string stem;
     split_path(path, name, stem);
     return out_dir + stem + ".vek";
+}
+
+std::vector<output_collision> output_collisions(const std::vector<std::string>& files,
+                                                const std::string& out_dir) {
+    std::vector<output_collision> collisions;
+    // Output paths are compared as written, with "." and ".." steps resolved.
+    std::map<std::string, std::size_t> first_writer;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!accepted_type_code(last_three_characters(files[i]))) {
+            continue;
+        }
+        const std::string output = encoded_path(files[i], out_dir);
+        const std::string key = std::filesystem::path(output).lexically_normal().string();
+        const auto [found, inserted] = first_writer.emplace(key, i);
+        if (!inserted) {
+            collisions.push_back({found->second, i, output});
+        }
+    }
+    return collisions;
+}
+
+std::string problem_text(file_problem problem, int error_number) {
+    switch (problem) {
+        case file_problem::none:
+            return std::string();
+        case file_problem::missing:
+        case file_problem::cannot_read:
+            return error_number != 0 ? std::strerror(error_number) : "cannot be read";
+        case file_problem::folder:
+            return "is a folder";
+        case file_problem::not_regular:
+            return "is not a regular file";
+        case file_problem::not_encrypted:
+            return "is not an encrypted file";
+        case file_problem::unknown_type:
+            return "has an unknown file type code";
+        case file_problem::refused_type:
+            return "is of a type the encoder does not take";
+        case file_problem::vek_type:
+            return "is an encrypted file already";
+        case file_problem::too_short:
+            return "is too short for its clear prefix and ten enciphered bytes";
+    }
+    return std::string();
 }
 
 }  // namespace vekdc

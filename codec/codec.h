@@ -16,22 +16,25 @@
 #include <string>
 #include <string_view>
 
+#include <utility>
+#include <vector>
+
 #include "Common/matrix/matrix.h"
+#include "codec/dimensions.h"
 
 namespace vekdc {
 
-inline constexpr int kBlockLength = 12;  // m: doubles in a cipher block
-inline constexpr int kPlainLength = 11;  // n: type element and ten plain bytes
 inline constexpr std::size_t kHeaderBytes = 32;
-inline constexpr std::size_t kBlockBytes = 96;
-inline constexpr std::size_t kPlainSpan = 10;
+inline constexpr std::size_t kBlockBytes = 8 * kBlockLength;
+inline constexpr std::size_t kPlainSpan = kPlainLength - 1;  // plain bytes in a block
 
 // The extension a type code stands for, or nothing for an unknown code.
 std::optional<std::string_view> extension_of_type(std::int32_t code);
 
 // The type code of a plain file from the last three characters of its name.
-// A refused name ends the program (status 0) after saying why.
-int file_type_code(std::string_view last_three);
+// A refused name ends the program (status 0) after saying why; the message
+// names `shown` (the file) when it is given.
+int file_type_code(std::string_view last_three, const std::string& shown = std::string());
 
 // The last three characters of a name (the whole of a shorter one).
 std::string_view last_three_characters(std::string_view name);
@@ -46,24 +49,44 @@ std::optional<std::uint8_t> round_to_byte(double value);
 
 // ---------------------------------------------------------------- the key check
 //
-// A key deciphers a cipher block into eleven values y = J_inv * (B * block).
+// A key deciphers a cipher block into eleven values x = J_inv * (B * block).
 // With the key that made the block each value lies within rounding error of an
 // integer: the type code, then the ten plain bytes. A key opens a block only
 // when every value is finite and within kKeyCheckTolerance of an integer, the
 // first is the header's type code and the other ten lie in 0..255.
-inline constexpr double kKeyCheckTolerance = 1.0e-6;
+//
+// The tolerance comes from vekdc-key-check (bench/key_check.cpp), which runs
+// two million blocks through this check. Right keys (master and daughter
+// keys, created random and regular pairs, the read_once derivation) land at
+// most 1.2e-13 from an integer. Wrong keys come no closer than 3.1e-5: a
+// sibling daughter key misses by a multiple of one fixed vector, so its
+// values creep towards integers only when that multiple is near zero, with a
+// probability that falls linearly with the distance. 1e-9 sits four orders of
+// magnitude above the first and more than four below the second.
+inline constexpr double kKeyCheckTolerance = 1.0e-9;
 
 using cipher_block = std::array<double, kBlockLength>;
-using deciphered_values = std::array<double, kPlainLength>;
+using plain_vector = std::array<double, kPlainLength>;
 using plain_block = std::array<std::uint8_t, kPlainLength>;
 
-deciphered_values decipher_values(const cipher_block& block, Matrix B, Matrix J_inv);
+// The block A * x of a plain vector, computed as the encoder computes it.
+cipher_block encipher(const plain_vector& x, Matrix A);
+// The values J_inv * (B * block), unrounded.
+plain_vector decipher_values(const cipher_block& block, Matrix B, Matrix J_inv);
 // The largest distance of a value from its nearest integer; infinity when a
 // value is not finite.
-double integer_deviation(const deciphered_values& values);
+double integer_deviation(const plain_vector& values);
 // The type element and the ten plain bytes when the key opens the block.
 std::optional<plain_block> open_block(const cipher_block& block, std::int32_t type_code, Matrix B,
                                       Matrix J_inv);
+
+// The decoding key of a job, with which the encoder opens every block it
+// makes before the block is written: a file that its own job's key cannot
+// open is never published.
+struct decoding_key {
+    Matrix B = nullptr;
+    Matrix J_inv = nullptr;
+};
 
 // ---------------------------------------------------------------- looking before acting
 //
@@ -113,6 +136,23 @@ std::optional<int> accepted_type_code(std::string_view last_three);
 // The file the batch encoder writes for `path`: out_dir + stem + ".vek".
 std::string encoded_path(const std::string& path, const std::string& out_dir);
 
+// Two entries of an encode list that the batch encoder would write to the
+// same file (a.txt and a.doc both give a.vek): `second` would replace what
+// `first` wrote. Entries whose names the encoder refuses write nothing and
+// take no part.
+struct output_collision {
+    std::size_t first = 0;
+    std::size_t second = 0;
+    std::string output;
+};
+// Every later entry that meets an earlier one, in list order.
+std::vector<output_collision> output_collisions(const std::vector<std::string>& files,
+                                                const std::string& out_dir);
+
+// Why a file cannot be coded, in a few words for a message that names the
+// file: the system's reason where it gave one.
+std::string problem_text(file_problem problem, int error_number);
+
 // Follows the copying of one file: told the bytes handled so far and the
 // file's total after each bounded step; answers false to stop, and the
 // unfinished output is then discarded.
@@ -132,8 +172,10 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
 // file, put its name into `path` and write stem + ".vek" in the current folder,
 // in the pVEK or the block-by-block form. Returns 1 when a file was written
 // (its path into *written_path when given), else 0; failures end the program.
+// With `check` given, every block is opened with that key before it is
+// written; one that does not open ends the program (status 1).
 int encode_file(std::string& path, const std::string& out_dir, Matrix A, int dialog, bool pvek,
                 int clear_prefix_length, int header_extra, std::string* written_path = nullptr,
-                const progress_watch* watch = nullptr);
+                const progress_watch* watch = nullptr, const decoding_key* check = nullptr);
 
 }  // namespace vekdc

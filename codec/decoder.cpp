@@ -1,4 +1,5 @@
 #include <array>
+#include <cerrno>
 
 #include "codec/codec.h"
 #include "codec/format_detail.h"
@@ -11,10 +12,10 @@ namespace vekdc {
 
 namespace {
 
-[[noreturn]] void fatal(const std::string& text, int status) {
-    platform::app_message(text);
-    platform::exit_program(status);
-}
+using platform::about_file;
+using platform::fatal_error;
+
+constexpr const char* kNotPvek = "This is not a pVEK file.";
 
 struct Header {
     std::int32_t clear_prefix_length;
@@ -27,27 +28,28 @@ Header read_header(const platform::InputFile& in, std::uint64_t size, const std:
     std::array<unsigned char, kHeaderBytes> bytes{};
     if (size < kHeaderBytes || !in.read_at(bytes.data(), bytes.size(), 0) ||
         detail::load_i32(&bytes[0]) != 1) {
-        fatal("This is not a pVEK file.", 1);
+        fatal_error(about_file(kNotPvek, shown), 1);
     }
     const Header header{detail::load_i32(&bytes[4]), detail::load_i32(&bytes[8])};
     if (header.clear_prefix_length < 0 ||
         size <
             kHeaderBytes + static_cast<std::uint64_t>(header.clear_prefix_length) + kBlockBytes) {
-        fatal("This is not a pVEK file.", 1);
+        fatal_error(about_file(kNotPvek, shown), 1);
     }
     if (!extension_of_type(header.type_code)) {
-        fatal("Unknown file type code " + std::to_string(header.type_code) + " in " + shown +
-                  " (decoder).",
-              1);
+        fatal_error("Unknown file type code " + std::to_string(header.type_code) + " in " + shown +
+                        " (decoder).",
+                    1);
     }
     return header;
 }
 
 // The cipher block of an open file whose header has been checked.
-cipher_block read_block(const platform::InputFile& in, std::uint64_t offset) {
+cipher_block read_block(const platform::InputFile& in, std::uint64_t offset,
+                        const std::string& shown) {
     std::array<unsigned char, kBlockBytes> bytes{};
     if (!in.read_at(bytes.data(), bytes.size(), offset)) {
-        fatal("This is not a pVEK file.", 1);
+        fatal_error(about_file(kNotPvek, shown, errno), 1);
     }
     cipher_block block{};
     for (std::size_t i = 0; i < block.size(); ++i) {
@@ -69,7 +71,7 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
 
     const std::uint64_t prefix = static_cast<std::uint64_t>(header.clear_prefix_length);
     const std::uint64_t block_offset = kHeaderBytes + prefix;
-    const auto plain = open_block(read_block(in, block_offset), header.type_code, B, J_inv);
+    const auto plain = open_block(read_block(in, block_offset, path), header.type_code, B, J_inv);
     if (!plain) {
         platform::app_message("与えられた鍵ではファイル" + path + "の暗号を解除できません。");
         return 0;
@@ -78,7 +80,7 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
     const std::string first_choice = out_dir + out_stem + "." + extension;
     auto out = platform::OutputFile::create_beside(first_choice);
     if (!out) {
-        fatal("dec out file open error", -1);
+        fatal_error(about_file("dec out file open error", first_choice, errno), -1);
     }
     // Progress counts the bytes of the encrypted file handled so far.
     bool stopped = false;
@@ -100,7 +102,7 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
         return 0;  // the unfinished output is discarded with `out`
     }
     if (!written) {
-        fatal("dec out file write error", -1);
+        fatal_error(about_file("dec out file write error", first_choice, errno), -1);
     }
 
     // Name the finished file: the first choice, else stem + tick + extension,
@@ -122,7 +124,7 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
         } while (published == platform::OutputFile::Publish::Exists);
     }
     if (published != platform::OutputFile::Publish::Done) {
-        fatal("dec out file open error", -1);
+        fatal_error(about_file("dec out file open error", chosen, errno), -1);
     }
     if (written_path != nullptr) {
         *written_path = chosen;
@@ -136,7 +138,7 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
                 std::string& out_stem, std::string& out_ext, int dialog, std::string* written_path,
                 const progress_watch* watch) {
     if (B == nullptr || J_inv == nullptr) {
-        fatal("Fatal error: B or J_inv is null.", 1);
+        fatal_error("Fatal error: B or J_inv is null.", 1);
     }
     if (dialog != 0 && dialog != 1) {
         return 1;
@@ -147,11 +149,12 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
             out_dir += platform::kPathSeparator;
         }
         if (path.empty()) {
-            fatal("file name is not given in batch mode (decoder).", 1);
+            fatal_error("file name is not given in batch mode (decoder).", 1);
         }
-        auto in = platform::InputFile::open(path);
+        std::string reason;
+        auto in = detail::open_input(path, reason);
         if (!in) {
-            fatal("file open error in batch mode (decoder)", 1);
+            fatal_error(about_file("file open error in batch mode (decoder)", path, reason), 1);
         }
         const std::uint64_t size = in->size();
         const Header header = read_header(*in, size, path);

@@ -5,6 +5,7 @@
 
 #include "codec/codec.h"
 #include "codec/format_detail.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/services.h"
 
@@ -54,16 +55,17 @@ std::optional<int> accepted_type_code(std::string_view last_three) {
     return std::nullopt;
 }
 
-int file_type_code(std::string_view last_three) {
+int file_type_code(std::string_view last_three, const std::string& shown) {
     if (const auto code = accepted_type_code(last_three)) {
         return *code;
     }
-    if (last_three == "vek") {
-        platform::app_message("I do not want to encrypt a vek file.");
-    } else {
-        platform::app_message("Sorry, VEK encoder is not ready for this type of file.");
+    std::string text = last_three == "vek"
+                           ? "I do not want to encrypt a vek file."
+                           : "Sorry, VEK encoder is not ready for this type of file.";
+    if (!shown.empty()) {
+        text = platform::about_file(text, shown);
     }
-    platform::exit_program(0);
+    platform::fatal_error(text, 0);
 }
 
 std::string_view last_three_characters(std::string_view name) {
@@ -101,12 +103,26 @@ std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
     if (!chosen) {
         return std::nullopt;
     }
-    auto in = platform::InputFile::open(*chosen);
+    std::string reason;
+    auto in = open_input(*chosen, reason);
     if (!in) {
-        platform::app_message(*chosen + " cannot be opened (" + who + "): " + std::strerror(errno));
+        platform::app_message(*chosen + " cannot be opened (" + who + "): " + reason);
         return std::nullopt;
     }
     return std::make_pair(*chosen, std::move(*in));
+}
+
+std::optional<platform::InputFile> open_input(const std::string& path, std::string& reason) {
+    const platform::FileStatus status = platform::file_status(path);
+    if (status.kind == platform::FileKind::Pipe || status.kind == platform::FileKind::Other) {
+        reason = "not a regular file";
+        return std::nullopt;
+    }
+    auto in = platform::InputFile::open(path);
+    if (!in) {
+        reason = std::strerror(errno);
+    }
+    return in;
 }
 
 }  // namespace detail

@@ -17,6 +17,10 @@ namespace vekdc::detail {
 std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
     const platform::FileDialogRequest& request, const char* who);
 
+// Opens a file for reading without ever waiting on a pipe. Nothing, with the
+// reason in words, for a path that is not a regular file or cannot be opened.
+std::optional<platform::InputFile> open_input(const std::string& path, std::string& reason);
+
 inline std::int32_t load_i32(const unsigned char* p) {
     const std::uint32_t u =
         static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |

@@ -40,6 +40,10 @@ struct job_options {
     std::string key_dir;              // folder (with its final separator) for created keys
     bool interactive_encode = false;  // the encoder asks for its one input itself
     bool interactive_decode = false;  // the decoder asks for its one input itself
+
+    // Beyond the original record:
+    std::string key_to_use_file;  // read_once: the file key_to_use was read from, for messages
+    bool open_viewers = true;     // decode step: open decoded files in their viewers
 };
 
 // The jobs the programs run, one constructor each. Every other field keeps

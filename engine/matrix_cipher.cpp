@@ -1,8 +1,12 @@
 #include "engine/matrix_cipher.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <string_view>
 
 #include "codec/codec.h"
+#include "engine/key_check.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 #include "platform/runtime.h"
@@ -10,8 +14,15 @@
 
 namespace vekdc {
 
-// Working state of one run_job call.
-struct CMatrixCipher::Job {
+namespace {
+
+using platform::about_file;
+using platform::app_message;
+using platform::fatal_error;
+
+// Working state of one run_job call. Everything it owns is released however
+// the call ends, also when the services end the program by throwing.
+struct job_run {
     job_options options;
     job_observer* observer = nullptr;
     std::vector<std::string> encode_table;  // the listed plain files
@@ -20,27 +31,14 @@ struct CMatrixCipher::Job {
     std::string decode_folder;
     std::string key_folder;
     std::string time_stamp;  // "matrix_<seconds>"
-    MatrixPtr J;
-    MatrixPtr J_inv;
+    mixing_matrices mixing;
     MatrixPtr A;
     MatrixPtr B;
+    std::string key_file;  // where the job's first key came from, when known
+
+    Matrix J() const { return mixing.J.get(); }
+    Matrix J_inv() const { return mixing.J_inv.get(); }
 };
-
-namespace {
-
-constexpr int kM = CMatrixCipher::m;
-constexpr int kN = CMatrixCipher::n;
-
-job_observer g_silent_observer;
-
-void app_message(const std::string& text) {
-    platform::app_message(text);
-}
-
-[[noreturn]] void stop(const std::string& text, int status) {
-    app_message(text);
-    platform::exit_program(status);
-}
 
 // The first `count` entries of a list; entries the list does not have are empty.
 std::vector<std::string> path_table(const std::vector<std::string>& list, int count) {
@@ -51,21 +49,26 @@ std::vector<std::string> path_table(const std::vector<std::string>& list, int co
     return table;
 }
 
-void open_log_file() {
-    platform::services().shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");
+job_run start_job(job_options options, job_observer* observer) {
+    static job_observer silent;
+    job_run job;
+    job.options = std::move(options);
+    job.observer = observer != nullptr ? observer : &silent;
+    const job_options& o = job.options;
+    job.encode_folder = o.encode_out_dir;
+    job.decode_folder = o.decode_out_dir;
+    job.key_folder = o.key_dir;
+    job.decode_table = path_table(o.decode_files, o.decode_file_count);
+    job.encode_table = path_table(o.encode_files, o.encode_file_count);
+    // Every job starts the generator afresh, so "random" keys repeat from job to job.
+    platform::crt_srand(1);
+    job.time_stamp = "matrix_" + std::to_string(platform::current_time_seconds());
+    job.mixing = make_mixing_matrices();
+    return job;
 }
 
-// Opens a decoded file in the viewer its extension calls for.
-void open_viewer(const std::string& path, const std::string& extension) {
-    if (extension == "gif" || extension == "jpg") {
-        platform::services().run_program(std::string(platform::kBrowserProgram) + " " + path);
-    } else if (extension == "ttf" || extension == "avi" || extension == "mpg" ||
-               extension == "wav") {
-        platform::services().shell_open(path, "c:\\Windows\\temp");
-    } else if (extension == "wmf") {
-        platform::services().run_program(std::string(platform::kExternalViewerProgram) + " " +
-                                         path);
-    }
+void open_log_file() {
+    platform::services().shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");
 }
 
 // Writes one key into the key folder and tells the observer where it went.
@@ -75,6 +78,172 @@ void save_key(Matrix M, int rows, int cols, const std::string& name, const std::
     const std::string path = folder + name;
     observer.key_written(platform::host_path(path).value_or(path));
 }
+
+// ------------------------------------------------------------------ viewers
+
+enum class viewer { none, browser, shell, external };
+
+struct viewer_rule {
+    std::string_view extension;  // compared exactly
+    viewer how;
+};
+
+constexpr viewer_rule kViewerRules[] = {
+    {"gif", viewer::browser},  {"jpg", viewer::browser}, {"ttf", viewer::shell},
+    {"avi", viewer::shell},    {"mpg", viewer::shell},   {"wav", viewer::shell},
+    {"wmf", viewer::external},
+};
+
+viewer viewer_for(std::string_view extension) {
+    for (const auto& rule : kViewerRules) {
+        if (rule.extension == extension) {
+            return rule.how;
+        }
+    }
+    return viewer::none;
+}
+
+// Opens a decoded file in the viewer its extension calls for.
+void open_viewer(const std::string& path, const std::string& extension) {
+    switch (viewer_for(extension)) {
+        case viewer::browser:
+            platform::services().run_program(std::string(platform::kBrowserProgram) + " " + path);
+            break;
+        case viewer::shell:
+            platform::services().shell_open(path, "c:\\Windows\\temp");
+            break;
+        case viewer::external:
+            platform::services().run_program(std::string(platform::kExternalViewerProgram) + " " +
+                                             path);
+            break;
+        case viewer::none:
+            break;
+    }
+}
+
+// A run that would open more viewers than this asks once before it opens any.
+constexpr std::size_t kViewersWithoutAsking = 10;
+
+// The question, in the style of the decoder's notices; %zu is the count.
+constexpr const char* kManyViewersQuestion =
+    "デコードしたファイルのうち %zu 個をビューアで開きます。すべて開きますか？"
+    "「いいえ」を選ぶと、どれも開きません。";
+
+// The listed files that will be decoded and then open a viewer: an encrypted
+// file whose type has a viewer and whose cipher block the key opens. Reads
+// only the header and the block of each file.
+std::size_t count_viewer_files(const job_run& job) {
+    std::size_t count = 0;
+    for (const std::string& path : job.decode_table) {
+        const encrypted_inspection inspection = inspect_encrypted_file(path);
+        if (inspection.problem != file_problem::none) {
+            continue;
+        }
+        const encrypted_facts& facts = inspection.facts;
+        const auto extension = extension_of_type(facts.type_code);
+        if (extension && viewer_for(*extension) != viewer::none &&
+            open_block(facts.block, facts.type_code, job.B.get(), job.J_inv())) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// Whether the batch decode opens its files in viewers. Small runs do, each
+// as its file is written; a larger run asks first (はい all, いいえ none).
+bool viewers_wanted(const job_run& job) {
+    if (!job.options.open_viewers) {
+        return false;
+    }
+    if (job.decode_table.size() <= kViewersWithoutAsking) {
+        return true;
+    }
+    const std::size_t count = count_viewer_files(job);
+    if (count <= kViewersWithoutAsking) {
+        return true;
+    }
+    const int length = std::snprintf(nullptr, 0, kManyViewersQuestion, count);
+    std::string question(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    std::snprintf(question.data(), question.size() + 1, kManyViewersQuestion, count);
+    return platform::services().message_box(question, platform::kDecoderCaption,
+                                            platform::Buttons::YesNo,
+                                            platform::Icon::Information) == platform::Answer::Yes;
+}
+
+// ------------------------------------------------------------------ one file
+
+// The progress watch of one file: forwards progress to the observer and asks
+// it whether to stop; `stopped` records that it did.
+progress_watch watch_for(job_step step, std::size_t index, job_observer& observer, bool& stopped) {
+    return [step, index, &observer, &stopped](std::uint64_t done, std::uint64_t total) {
+        observer.file_progress(step, index, done, total);
+        stopped = observer.stop_requested();
+        return !stopped;
+    };
+}
+
+// What became of one entry of a list.
+enum class entry_outcome { written, refused, stopped };
+
+// Encodes one file of a list (or, in dialog mode, the file the user picks),
+// opening each block with the job's decoding key before it is written, and
+// tells the observer what became of it.
+entry_outcome encode_entry(std::string path, const std::string& folder, Matrix A, int dialog,
+                           const job_options& o, const decoding_key& check, std::size_t index,
+                           job_observer& observer) {
+    if (observer.stop_requested()) {
+        observer.job_stopped(job_step::encode, index);
+        return entry_outcome::stopped;
+    }
+    std::string written;
+    bool stopped = false;
+    const progress_watch watch = watch_for(job_step::encode, index, observer, stopped);
+    observer.file_started(job_step::encode, index, path);
+    if (encode_file(path, folder, A, dialog, o.pvek, o.clear_prefix_length, o.header_extra,
+                    &written, &watch, &check) == 1) {
+        observer.file_written(job_step::encode, index, path, written);
+        return entry_outcome::written;
+    }
+    if (stopped) {
+        observer.job_stopped(job_step::encode, index);
+        return entry_outcome::stopped;
+    }
+    observer.file_refused(job_step::encode, index, path);
+    return entry_outcome::refused;
+}
+
+// Decodes one file likewise; with `view` set, a file written is opened in its viewer.
+entry_outcome decode_entry(std::string path, std::string& folder, const job_run& job, int dialog,
+                           bool view, std::size_t index) {
+    job_observer& observer = *job.observer;
+    if (observer.stop_requested()) {
+        observer.job_stopped(job_step::decode, index);
+        return entry_outcome::stopped;
+    }
+    std::string stem;
+    std::string extension;
+    std::string written;
+    bool stopped = false;
+    const progress_watch watch = watch_for(job_step::decode, index, observer, stopped);
+    observer.file_started(job_step::decode, index, path);
+    if (decode_file(path, folder, job.B.get(), job.J_inv(), stem, extension, dialog, &written,
+                    &watch) != 1) {
+        if (stopped) {
+            observer.job_stopped(job_step::decode, index);
+            return entry_outcome::stopped;
+        }
+        observer.file_refused(job_step::decode, index, path);
+        return entry_outcome::refused;
+    }
+    if (view) {
+        // The file just written, also when it got a tick-suffixed name.
+        open_viewer(written, extension);
+    }
+    observer.file_written(job_step::decode, index, path, written);
+    return entry_outcome::written;
+}
+
+// ------------------------------------------------------------------ normal job: checks
 
 const char* create_announcement(bool create_A, bool random, bool save) {
     if (create_A) {
@@ -92,350 +261,399 @@ const char* create_announcement(bool create_A, bool random, bool save) {
                   : "I will create regular B and the oppsite A but will not save them.";
 }
 
-// The progress watch of one file: forwards progress to the observer and asks
-// it whether to stop; `stopped` records that it did.
-progress_watch watch_for(job_step step, std::size_t index, job_observer& observer, bool& stopped) {
-    return [step, index, &observer, &stopped](std::uint64_t done, std::uint64_t total) {
-        observer.file_progress(step, index, done, total);
-        stopped = observer.stop_requested();
-        return !stopped;
-    };
-}
-
-// What became of one entry of a list.
-enum class entry_outcome { written, refused, stopped };
-
-// Encodes one file of a list (or, in dialog mode, the file the user picks)
-// and tells the observer what became of it.
-entry_outcome encode_entry(std::string path, const std::string& folder, Matrix A, int dialog,
-                           const job_options& o, std::size_t index, job_observer& observer) {
-    if (observer.stop_requested()) {
-        observer.job_stopped(job_step::encode, index);
-        return entry_outcome::stopped;
-    }
-    std::string written;
-    bool stopped = false;
-    const progress_watch watch = watch_for(job_step::encode, index, observer, stopped);
-    observer.file_started(job_step::encode, index, path);
-    if (encode_file(path, folder, A, dialog, o.pvek, o.clear_prefix_length, o.header_extra,
-                    &written, &watch) == 1) {
-        observer.file_written(job_step::encode, index, path, written);
-        return entry_outcome::written;
-    }
-    if (stopped) {
-        observer.job_stopped(job_step::encode, index);
-        return entry_outcome::stopped;
-    }
-    observer.file_refused(job_step::encode, index, path);
-    return entry_outcome::refused;
-}
-
-// Decodes one file likewise; a file decoded from a list is opened in its viewer.
-entry_outcome decode_entry(std::string path, std::string& folder, Matrix B, Matrix J_inv,
-                           int dialog, std::size_t index, job_observer& observer) {
-    if (observer.stop_requested()) {
-        observer.job_stopped(job_step::decode, index);
-        return entry_outcome::stopped;
-    }
-    std::string stem;
-    std::string extension;
-    std::string written;
-    bool stopped = false;
-    const progress_watch watch = watch_for(job_step::decode, index, observer, stopped);
-    observer.file_started(job_step::decode, index, path);
-    if (decode_file(path, folder, B, J_inv, stem, extension, dialog, &written, &watch) != 1) {
-        if (stopped) {
-            observer.job_stopped(job_step::decode, index);
-            return entry_outcome::stopped;
-        }
-        observer.file_refused(job_step::decode, index, path);
-        return entry_outcome::refused;
-    }
-    if (dialog == 0) {
-        // The file just written, also when it got a tick-suffixed name.
-        open_viewer(written, extension);
-    }
-    observer.file_written(job_step::decode, index, path, written);
-    return entry_outcome::written;
-}
-
-}  // namespace
-
-// ------------------------------------------------------------------ codec access
-
-int CMatrixCipher::decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
-                               std::string& out_stem, std::string& out_ext, int dialog,
-                               std::string* written_path) {
-    return vekdc::decode_file(path, out_dir, B, J_inv, out_stem, out_ext, dialog, written_path);
-}
-
-int CMatrixCipher::encode_file(std::string& path, const std::string& out_dir, Matrix A, int dialog,
-                               bool pvek, int clear_prefix_length, int header_extra,
-                               std::string* written_path) {
-    return vekdc::encode_file(path, out_dir, A, dialog, pvek, clear_prefix_length, header_extra,
-                              written_path);
-}
-
-int CMatrixCipher::file_type_code(std::string_view last_three) {
-    return vekdc::file_type_code(last_three);
-}
-
-void CMatrixCipher::split_path(const std::string& path, std::string& name, std::string& stem) {
-    vekdc::split_path(path, name, stem);
-}
-
-// ------------------------------------------------------------------ run_job
-
-void CMatrixCipher::run_job(job_options options, job_observer* observer) {
-    Job job;
-    job.options = std::move(options);
-    job.observer = observer != nullptr ? observer : &g_silent_observer;
-    const job_options& o = job.options;
-    job.encode_folder = o.encode_out_dir;
-    job.decode_folder = o.decode_out_dir;
-    job.key_folder = o.key_dir;
-    job.decode_table = path_table(o.decode_files, o.decode_file_count);
-    job.encode_table = path_table(o.encode_files, o.encode_file_count);
-
-    platform::crt_srand(1);
-    job.time_stamp = "matrix_" + std::to_string(platform::current_time_seconds());
-
-    job.J.reset(alloc_matrix(kN, kN));
-    for (int i = 0; i < kN; ++i) {
-        for (int j = 0; j < kN; ++j) {
-            job.J.get()[i][j] = i == j ? 1.0 : 0.0;
-        }
-    }
-    MatrixPtr J_copy(alloc_matrix(kN, kN));
-    copy_matrix(job.J.get(), J_copy.get(), kN, kN);
-    job.J_inv.reset(inverse_matrix(J_copy.get(), kN));
-
-    if (o.make_key_set) {
-        key_set_road(job);
-    } else {
-        normal_job(job);
-    }
-}
-
-void CMatrixCipher::normal_job(Job& job) {
-    job_options& o = job.options;
-    job_observer& observer = *job.observer;
-    Matrix J = job.J.get();
-
-    // Key-usage checks, before any key is touched.
+// The key-usage checks, before any key is touched. False when the job ends
+// here without work; contradictory or unknown choices end the program. (The
+// dimensions are constants, so the check that m exceeds n is made when the
+// engine is compiled.)
+bool key_usage_allows_job(const job_options& o) {
     if (o.key_usage == "read_once") {
         if (o.key_to_use == nullptr) {
             app_message("key_to_use is not provided.");
-            return;
+            return false;
         }
     } else if (o.key_usage == "read_each_time") {
         if (o.read_A && o.read_B) {
-            stop("Reading A and B cannot happen at once.\n", 0);
+            fatal_error("Reading A and B cannot happen at once.\n", 0);
         }
         if (!o.read_A && !o.read_B) {
-            stop("You must specify A or B for reading.\n", 0);
+            fatal_error("You must specify A or B for reading.\n", 0);
         }
         if (o.read_A) {
             app_message("I will read A and generate oppsite B.\n");
         }
     } else if (o.key_usage == "create") {
         if (!o.create_A && !o.create_B) {
-            stop("You must specify A or B for creating.", 0);
+            fatal_error("You must specify A or B for creating.", 0);
         }
         if (o.create_A && o.create_B) {
-            stop("You cannot create A and B at once.", 0);
+            fatal_error("You cannot create A and B at once.", 0);
         }
         const bool random = o.create_A ? o.random_A : o.random_B;
         if (const char* text = create_announcement(o.create_A, random, o.save_keys)) {
             app_message(text);
         }
     } else {
-        stop(o.key_usage + "is not allowed for \"READ_EACH_TIME_OR_CREATE_OR_READ_ONCE\"", 1);
-    }
-    if (m - n < 1) {
-        stop("m must be larger than n", -2);
+        fatal_error(o.key_usage + "is not allowed for \"READ_EACH_TIME_OR_CREATE_OR_READ_ONCE\"",
+                    1);
     }
     if (o.key_usage != "read_once" && o.levels != 2 && o.levels != 3) {
         app_message("levels " + std::to_string(o.levels) +
                     " is not allowed: keys have 2 or 3 levels. Nothing was done.");
+        return false;
+    }
+    return true;
+}
+
+// Two entries of the encode list that would write the same file end the
+// program before anything is written, instead of the second silently
+// replacing the first.
+void refuse_output_collisions(const job_run& job) {
+    if (!job.options.encode || job.options.interactive_encode) {
         return;
     }
-
-    // The derived key for a given key, by the job's number of levels.
-    auto derive_B = [&](Matrix A) {
-        if (o.levels == 2) {
-            return opposite_B_of_A(A, J, m, n, 0, 1);
-        }
-        MatrixPtr X(make_key_matrix(m, n, 0, 0, 1));
-        return opposite_B_of_A_3(A, X.get(), J, m, n, 0, 1);
-    };
-    auto derive_A = [&](Matrix B) {
-        if (o.levels == 2) {
-            return opposite_A_of_B(B, J, n, m, 0, 1);
-        }
-        MatrixPtr Y(make_key_matrix(n, m, 0, 0, 1));
-        return opposite_A_of_B_3(B, Y.get(), J, n, m, 0, 1);
-    };
-
-    if (o.key_usage == "read_once") {
-        job.B.reset(alloc_matrix(n, m));
-        copy_matrix(o.key_to_use, job.B.get(), n, m);
-        job.A.reset(opposite_A_of_B(job.B.get(), J, n, m, 0, 1));
-    } else if (o.key_usage == "read_each_time") {
-        // The scratch flags say which key is read; they follow read_A / read_B.
-        o.A_was_read = o.read_A;
-        o.B_was_read = !o.read_A && o.read_B;
-        if (o.A_was_read) {
-            platform::encoder_message("Give me A", platform::Buttons::OkCancel);
-            job.A.reset(read_matrix_from_binary_file(false, true, m, n, nullptr, nullptr, ""));
-            if (!job.A) {
-                open_log_file();
-                return;
-            }
-            job.B.reset(derive_B(job.A.get()));
-        } else {
-            platform::services().message_box("鍵ファイルを選んでください。",
-                                             platform::kDecoderCaption, platform::Buttons::Ok,
-                                             platform::Icon::None);
-            job.B.reset(read_matrix_from_binary_file(false, true, n, m, nullptr, nullptr, ""));
-            if (!job.B) {
-                open_log_file();
-                return;
-            }
-            job.A.reset(derive_A(job.B.get()));
-        }
-    } else {  // create
-        if (o.create_A) {
-            job.A.reset(make_key_matrix(m, n, o.random_A ? 0 : 1, 0, 1));
-            job.B.reset(derive_B(job.A.get()));
-        } else {
-            job.B.reset(make_key_matrix(n, m, o.random_B ? 0 : 1, 0, 1));
-            job.A.reset(derive_A(job.B.get()));
-        }
-        if (o.save_keys) {
-            save_key(job.B.get(), n, m,
-                     "B_" + std::to_string(n) + "_" + std::to_string(m) + "_" + job.time_stamp,
-                     job.key_folder, observer);
-            save_key(job.A.get(), m, n,
-                     "A_" + std::to_string(m) + "_" + std::to_string(n) + "_" + job.time_stamp,
-                     job.key_folder, observer);
-        }
+    const auto collisions = output_collisions(job.encode_table, job.encode_folder);
+    if (collisions.empty()) {
+        return;
     }
+    std::string text;
+    for (const output_collision& c : collisions) {
+        text += job.encode_table[c.first] + " and " + job.encode_table[c.second] +
+                " would both be encoded to " + c.output + "\n";
+    }
+    fatal_error(text + "Nothing was encoded (encoder).", 1);
+}
 
+// Ends the program because the job's keys cannot encode: `which` names the
+// key the job started from, `why` says what is wrong with it.
+[[noreturn]] void refuse_key(const job_run& job, const std::string& which, const std::string& why) {
+    const std::string text = "The " + which + " cannot be used for encoding";
+    fatal_error(job.key_file.empty() ? text + ": " + why : about_file(text, job.key_file, why), 1);
+}
+
+void refuse_unusable_decoding_key(const job_run& job) {
+    if (const auto why = decoding_key_problem(job.B.get())) {
+        refuse_key(job, "decoding key", *why);
+    }
+}
+
+void refuse_unusable_encoding_key(const job_run& job) {
+    if (const auto why = encoding_key_problem(job.A.get())) {
+        refuse_key(job, "encoding key", *why);
+    }
+}
+
+// A pair whose B does not undo A within the key check's tolerance would
+// write files that its own decoding key cannot open.
+void refuse_pair_that_does_not_fit(const job_run& job, const std::string& which) {
+    const double deviation = key_pair_deviation(job.A.get(), job.B.get(), job.J());
+    if (!(deviation <= kKeyCheckTolerance)) {
+        char figure[32];
+        std::snprintf(figure, sizeof figure, "%.3g", deviation);
+        refuse_key(job, which,
+                   std::string("its pair does not fit together: deciphering may move a value by ") +
+                       figure);
+    }
+}
+
+// ------------------------------------------------------------------ normal job: keys
+
+Matrix derive_B(Matrix A, const job_run& job) {
+    if (job.options.levels == 2) {
+        return CMatrixCipher::opposite_B_of_A(A, job.J(), kBlockLength, kPlainLength, 0, 1);
+    }
+    MatrixPtr X(CMatrixCipher::make_key_matrix(kBlockLength, kPlainLength, 0, 0, 1));
+    return CMatrixCipher::opposite_B_of_A_3(A, X.get(), job.J(), kBlockLength, kPlainLength, 0, 1);
+}
+
+Matrix derive_A(Matrix B, const job_run& job) {
+    if (job.options.levels == 2) {
+        return CMatrixCipher::opposite_A_of_B(B, job.J(), kPlainLength, kBlockLength, 0, 1);
+    }
+    MatrixPtr Y(CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
+    return CMatrixCipher::opposite_A_of_B_3(B, Y.get(), job.J(), kPlainLength, kBlockLength, 0, 1);
+}
+
+// read_once: a copy of the caller's decoding key, and the encoding key
+// derived from it (whether or not the job encodes).
+void take_callers_key(job_run& job) {
+    const job_options& o = job.options;
+    job.key_file = o.key_to_use_file;
+    job.B.reset(alloc_matrix(kPlainLength, kBlockLength));
+    copy_matrix(o.key_to_use, job.B.get(), kPlainLength, kBlockLength);
     if (o.encode) {
-        if (o.interactive_encode) {
-            encode_entry(std::string(), job.encode_folder, job.A.get(), 1, o, 0, observer);
-        } else {
-            for (std::size_t i = 0; i < job.encode_table.size(); ++i) {
-                if (encode_entry(job.encode_table[i], job.encode_folder, job.A.get(), 0, o, i,
-                                 observer) == entry_outcome::stopped) {
-                    return;
-                }
-            }
+        refuse_unusable_decoding_key(job);
+    }
+    job.A.reset(
+        CMatrixCipher::opposite_A_of_B(job.B.get(), job.J(), kPlainLength, kBlockLength, 0, 1));
+    if (o.encode) {
+        refuse_pair_that_does_not_fit(job, "decoding key");
+    }
+}
+
+// read_each_time: a key file chosen in the dialog, and the key derived from
+// it. False when there is no key: the dialog was cancelled (the boot log is
+// then opened) or the chosen file could not be opened (already reported).
+bool read_key_by_dialog(job_run& job) {
+    job_options& o = job.options;
+    // The scratch flags say which key is read; they follow read_A / read_B.
+    o.A_was_read = o.read_A;
+    o.B_was_read = !o.read_A && o.read_B;
+    const bool reading_A = o.A_was_read;
+    if (reading_A) {
+        platform::encoder_message("Give me A", platform::Buttons::OkCancel);
+    } else {
+        platform::services().message_box("鍵ファイルを選んでください。", platform::kDecoderCaption,
+                                         platform::Buttons::Ok, platform::Icon::None);
+    }
+    ChosenMatrix chosen = reading_A ? choose_and_read_matrix(kBlockLength, kPlainLength)
+                                    : choose_and_read_matrix(kPlainLength, kBlockLength);
+    if (!chosen.matrix) {
+        if (chosen.path.empty()) {
+            open_log_file();
+        }
+        return false;
+    }
+    job.key_file = chosen.path;
+    const char* which = reading_A ? "encoding key" : "decoding key";
+    if (reading_A) {
+        job.A = std::move(chosen.matrix);
+        if (o.encode) {
+            refuse_unusable_encoding_key(job);
+        }
+        job.B.reset(derive_B(job.A.get(), job));
+    } else {
+        job.B = std::move(chosen.matrix);
+        if (o.encode) {
+            refuse_unusable_decoding_key(job);
+        }
+        job.A.reset(derive_A(job.B.get(), job));
+    }
+    if (o.encode) {
+        refuse_pair_that_does_not_fit(job, which);
+    }
+    return true;
+}
+
+// create: a random or regular key and the key derived from it.
+void create_keys(job_run& job) {
+    const job_options& o = job.options;
+    if (o.create_A) {
+        job.A.reset(
+            CMatrixCipher::make_key_matrix(kBlockLength, kPlainLength, o.random_A ? 0 : 1, 0, 1));
+        job.B.reset(derive_B(job.A.get(), job));
+    } else {
+        job.B.reset(
+            CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, o.random_B ? 0 : 1, 0, 1));
+        job.A.reset(derive_A(job.B.get(), job));
+    }
+    if (o.encode) {
+        refuse_pair_that_does_not_fit(job, "created key pair");
+    }
+}
+
+// Writes a created pair into the key folder, B first, both named after the
+// job's time stamp.
+void save_created_keys(const job_run& job) {
+    const std::string n = std::to_string(kPlainLength);
+    const std::string m = std::to_string(kBlockLength);
+    save_key(job.B.get(), kPlainLength, kBlockLength, "B_" + n + "_" + m + "_" + job.time_stamp,
+             job.key_folder, *job.observer);
+    save_key(job.A.get(), kBlockLength, kPlainLength, "A_" + m + "_" + n + "_" + job.time_stamp,
+             job.key_folder, *job.observer);
+}
+
+// The job's key pair by its key usage; false when the job ends without keys.
+bool obtain_keys(job_run& job) {
+    const job_options& o = job.options;
+    if (o.key_usage == "read_once") {
+        take_callers_key(job);
+    } else if (o.key_usage == "read_each_time") {
+        return read_key_by_dialog(job);
+    } else {
+        create_keys(job);
+        if (o.save_keys) {
+            save_created_keys(job);
         }
     }
+    return true;
+}
 
-    if (o.decode) {
-        if (o.interactive_decode) {
-            decode_entry(std::string(), job.decode_folder, job.B.get(), job.J_inv.get(), 1, 0,
-                         observer);
-        } else {
-            for (std::size_t i = 0; i < job.decode_table.size(); ++i) {
-                if (decode_entry(job.decode_table[i], job.decode_folder, job.B.get(),
-                                 job.J_inv.get(), 0, i, observer) == entry_outcome::stopped) {
-                    return;
-                }
-            }
+// ------------------------------------------------------------------ normal job: steps
+
+// False when the observer stopped the job.
+bool encode_step(job_run& job) {
+    const job_options& o = job.options;
+    const decoding_key check{job.B.get(), job.J_inv()};
+    if (o.interactive_encode) {
+        encode_entry(std::string(), job.encode_folder, job.A.get(), 1, o, check, 0, *job.observer);
+        return true;
+    }
+    for (std::size_t i = 0; i < job.encode_table.size(); ++i) {
+        if (encode_entry(job.encode_table[i], job.encode_folder, job.A.get(), 0, o, check, i,
+                         *job.observer) == entry_outcome::stopped) {
+            return false;
         }
+    }
+    return true;
+}
+
+void decode_step(job_run& job) {
+    if (job.options.interactive_decode) {
+        decode_entry(std::string(), job.decode_folder, job, 1, false, 0);
+        return;
+    }
+    const bool view = viewers_wanted(job);
+    for (std::size_t i = 0; i < job.decode_table.size(); ++i) {
+        if (decode_entry(job.decode_table[i], job.decode_folder, job, 0, view, i) ==
+            entry_outcome::stopped) {
+            return;
+        }
+    }
+}
+
+void normal_job(job_run& job) {
+    if (!key_usage_allows_job(job.options)) {
+        return;
+    }
+    refuse_output_collisions(job);
+    if (!obtain_keys(job)) {
+        return;
+    }
+    if (job.options.encode && !encode_step(job)) {
+        return;
+    }
+    if (job.options.decode) {
+        decode_step(job);
     }
 }
 
 // ------------------------------------------------------------------ key-set road
 
-void CMatrixCipher::key_set_road(Job& job) {
-    const job_options& o = job.options;
+struct key_set_encoding {
+    std::uint32_t seed;  // the generator's seed before the key is derived
+    const char* prompt;
+};
+
+constexpr std::uint32_t kMasterSeed = 5190627;
+constexpr key_set_encoding kEncodingKeys[] = {
+    {62417, "Give me a file you want to encrypt with key1"},
+    {3078851, "Give me a file you want to encrypt with key2"},
+    {529, "Give me a file you want to encrypt with key3"},
+};
+constexpr std::uint32_t kDaughterSeed = 7315960;
+constexpr const char* kDaughterNames[] = {"daughter1.key", "daughter2.key", "daughter3.key"};
+constexpr std::size_t kKeySetKeys = std::size(kEncodingKeys);
+// The fixed folders of the road, whatever the job says.
+constexpr const char* kKeySetFolder = "d:\\";
+constexpr const char* kTestFileFolder = "d:\\plainfile\\";
+constexpr const char* kTestFiles[] = {"test_gif1.gif", "test_gif2.gif", "test_jpg1.jpg",
+                                      "test_jpg2.jpg", "test_ttf1.ttf", "test_ttf2.ttf"};
+
+// Only two-level finite key sets are made; the other kinds end here, some
+// with their message.
+bool key_set_road_applies(const job_options& o) {
     if (o.levels == 2 && o.key_set_kind == "infinite") {
         platform::encoder_message("Encryption complete");
-        return;
+        return false;
     }
     if (o.levels == 3 && o.key_set_kind == "finite") {
         platform::encoder_message("The choice of m and n is not correct.",
                                   platform::Buttons::OkCancel);
-        return;
+        return false;
     }
-    if (o.levels != 2 || o.key_set_kind != "finite") {
-        return;
-    }
+    return o.levels == 2 && o.key_set_kind == "finite";
+}
 
-    job_observer& observer = *job.observer;
-    Matrix J = job.J.get();
+MatrixPtr make_master_key(const job_run& job) {
+    platform::crt_srand(kMasterSeed);
+    MatrixPtr master(CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
+    save_key(master.get(), kPlainLength, kBlockLength, "master.key", kKeySetFolder, *job.observer);
+    return master;
+}
+
+MatrixPtr derive_encoding_key(Matrix master, const job_run& job, std::uint32_t seed) {
+    platform::crt_srand(seed);
+    return MatrixPtr(
+        CMatrixCipher::opposite_A_of_B(master, job.J(), kPlainLength, kBlockLength, 0, 1));
+}
+
+// The batch road's first key encodes the fixed test files, put in the first
+// slots of the encode list.
+void encode_test_files(job_run& job, Matrix A, const decoding_key& check, std::size_t& index) {
+    if (job.encode_table.size() < std::size(kTestFiles)) {
+        job.encode_table.resize(std::size(kTestFiles));
+    }
+    for (std::size_t i = 0; i < std::size(kTestFiles); ++i) {
+        const std::string path = std::string(kTestFileFolder) + kTestFiles[i];
+        job.encode_table[i] = platform::host_path(path).value_or(path);
+    }
+    const auto count = static_cast<std::size_t>(std::max(job.options.encode_file_count, 0));
+    for (std::size_t i = 0; i < count; ++i) {
+        encode_entry(job.encode_table[i], job.encode_folder, A, 0, job.options, check, index++,
+                     *job.observer);
+    }
+}
+
+// The files of one encoding key: the first one (or, for the first key in
+// batch mode, the test files), then one more with the same key.
+void encode_with_key_set_key(job_run& job, std::size_t k, Matrix A, Matrix master,
+                             std::size_t& index) {
+    const job_options& o = job.options;
     const int dialog = o.interactive_encode ? 1 : 0;
-    const std::string key_folder = "d:\\";
+    // Every block must open with the master key, which the road holds.
+    const decoding_key check{master, job.J_inv()};
+    job_observer& observer = *job.observer;
+    if (k == 0 && dialog == 0) {
+        encode_test_files(job, A, check, index);
+    } else {
+        const std::string folder = k == 0 ? std::string() : job.encode_folder;
+        encode_entry(std::string(), folder, A, dialog, o, check, index++, observer);
+    }
+    encode_entry(std::string(), job.encode_folder, A, dialog, o, check, index++, observer);
+}
 
-    auto encode_one = [&](std::string path, const std::string& folder, Matrix A,
-                          std::size_t index) {
-        encode_entry(std::move(path), folder, A, dialog, o, index, observer);
-    };
+void save_daughter_keys(const job_run& job, const MatrixPtr (&encoding)[kKeySetKeys]) {
+    platform::crt_srand(kDaughterSeed);
+    for (std::size_t k = 0; k < kKeySetKeys; ++k) {
+        MatrixPtr daughter(CMatrixCipher::opposite_B_of_A(encoding[k].get(), job.J(), kBlockLength,
+                                                          kPlainLength, 0, 1));
+        save_key(daughter.get(), kPlainLength, kBlockLength, kDaughterNames[k], kKeySetFolder,
+                 *job.observer);
+    }
+}
 
+// A master key, three encoding keys derived from it with two files encoded
+// by each, and the three daughter keys of the encoding keys.
+void key_set_road(job_run& job) {
+    if (!key_set_road_applies(job.options)) {
+        return;
+    }
     platform::encoder_message("I will make a master key and 3 daughter keys",
                               platform::Buttons::OkCancel);
-    platform::crt_srand(5190627);
-    MatrixPtr B0(make_key_matrix(n, m, 0, 0, 1));
-    save_key(B0.get(), n, m, "master.key", key_folder, observer);
-
-    struct EncodingKey {
-        std::uint32_t seed;
-        const char* prompt;
-        MatrixPtr A;
-    };
-    EncodingKey keys[3] = {
-        {62417, "Give me a file you want to encrypt with key1", nullptr},
-        {3078851, "Give me a file you want to encrypt with key2", nullptr},
-        {529, "Give me a file you want to encrypt with key3", nullptr},
-    };
+    const MatrixPtr master = make_master_key(job);
+    MatrixPtr encoding[kKeySetKeys];
     std::size_t index = 0;
-    for (std::size_t k = 0; k < 3; ++k) {
-        EncodingKey& key = keys[k];
-        platform::crt_srand(key.seed);
-        key.A.reset(opposite_A_of_B(B0.get(), J, n, m, 0, 1));
-        if (platform::encoder_message(key.prompt, platform::Buttons::OkCancel) ==
+    for (std::size_t k = 0; k < kKeySetKeys; ++k) {
+        encoding[k] = derive_encoding_key(master.get(), job, kEncodingKeys[k].seed);
+        if (platform::encoder_message(kEncodingKeys[k].prompt, platform::Buttons::OkCancel) ==
             platform::Answer::Cancel) {
             open_log_file();
             return;
         }
-        if (k == 0) {
-            if (dialog == 1) {
-                encode_one(std::string(), std::string(), key.A.get(), index++);
-            } else {
-                // The test files of the batch road.
-                static const char* const kTestFiles[] = {"test_gif1.gif", "test_gif2.gif",
-                                                         "test_jpg1.jpg", "test_jpg2.jpg",
-                                                         "test_ttf1.ttf", "test_ttf2.ttf"};
-                if (job.encode_table.size() < 6) {
-                    job.encode_table.resize(6);
-                }
-                for (std::size_t i = 0; i < 6; ++i) {
-                    const std::string path = std::string("d:\\plainfile\\") + kTestFiles[i];
-                    job.encode_table[i] = platform::host_path(path).value_or(path);
-                }
-                const std::size_t count =
-                    static_cast<std::size_t>(std::max(o.encode_file_count, 0));
-                for (std::size_t i = 0; i < count; ++i) {
-                    encode_one(job.encode_table[i], job.encode_folder, key.A.get(), index++);
-                }
-            }
-        } else {
-            encode_one(std::string(), job.encode_folder, key.A.get(), index++);
-        }
-        encode_one(std::string(), job.encode_folder, key.A.get(), index++);
+        encode_with_key_set_key(job, k, encoding[k].get(), master.get(), index);
     }
     platform::encoder_message("end of encode 3 ", platform::Buttons::OkCancel);
+    save_daughter_keys(job, encoding);
+}
 
-    platform::crt_srand(7315960);
-    const char* const daughter_names[] = {"daughter1.key", "daughter2.key", "daughter3.key"};
-    for (std::size_t k = 0; k < 3; ++k) {
-        MatrixPtr daughter(opposite_B_of_A(keys[k].A.get(), J, m, n, 0, 1));
-        save_key(daughter.get(), n, m, daughter_names[k], key_folder, observer);
+}  // namespace
+
+void CMatrixCipher::run_job(job_options options, job_observer* observer) {
+    job_run job = start_job(std::move(options), observer);
+    if (job.options.make_key_set) {
+        key_set_road(job);
+    } else {
+        normal_job(job);
     }
 }
 

@@ -3,31 +3,17 @@
 // every method works on its arguments only.
 #pragma once
 
-#include <string>
-#include <string_view>
-
 #include "Common/matrix/matrix.h"
+#include "codec/dimensions.h"
 #include "engine/job_options.h"
 
 namespace vekdc {
 
 class CMatrixCipher {
 public:
-    static constexpr int m = 12;  // rows of A, columns of B
-    static constexpr int n = 11;  // columns of A, rows of B
-
     // Runs the whole job synchronously. Reports through message boxes; fatal
     // conditions end the program. The observer, when given, follows each file.
     void run_job(job_options options, job_observer* observer = nullptr);
-
-    // ---- codec (one file)
-    int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
-                    std::string& out_stem, std::string& out_ext, int dialog,
-                    std::string* written_path = nullptr);
-    int encode_file(std::string& path, const std::string& out_dir, Matrix A, int dialog, bool pvek,
-                    int clear_prefix_length, int header_extra, std::string* written_path = nullptr);
-    int file_type_code(std::string_view last_three);
-    void split_path(const std::string& path, std::string& name, std::string& stem);
 
     // ---- keys
     // kind 0: random elements in (0, 1]; kind 1: regular 2i|i-j| + i + 2j + 3.
@@ -43,11 +29,6 @@ public:
                                     int seed);
     // One unit random value rand() / 32767 in [0, 1].
     static double unit_random();
-
-private:
-    struct Job;
-    void normal_job(Job& job);
-    void key_set_road(Job& job);
 };
 
 }  // namespace vekdc

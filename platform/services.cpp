@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "platform/console_services.h"
@@ -46,6 +47,24 @@ Answer encoder_message(const std::string& text, Buttons buttons) {
 void exit_program(int status) {
     services().exit_program(status);
     std::abort();  // an implementation that returned broke its contract
+}
+
+void fatal_error(const std::string& text, int status) {
+    app_message(text);
+    exit_program(status);
+}
+
+std::string about_file(const std::string& text, const std::string& path, int error_number) {
+    return about_file(text, path, error_number != 0 ? std::strerror(error_number) : "");
+}
+
+std::string about_file(const std::string& text, const std::string& path,
+                       const std::string& reason) {
+    std::string message = text + ": " + path;
+    if (!reason.empty()) {
+        message += ": " + reason;
+    }
+    return message;
 }
 
 }  // namespace vekdc::platform

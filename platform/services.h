@@ -59,5 +59,15 @@ void app_message(const std::string& text, Icon icon = Icon::Exclamation);
 // Shorthand for a raw message box with the encoder's caption.
 Answer encoder_message(const std::string& text, Buttons buttons = Buttons::Ok);
 [[noreturn]] void exit_program(int status);
+// The application's message box, then the end of the process with `status`:
+// how the core meets a fatal condition.
+[[noreturn]] void fatal_error(const std::string& text, int status);
+
+// A message about a file: the text, the file, and the system's reason where
+// it gave one, e.g. "file open error in batch mode (decoder): a.vek: No such
+// file or directory". An error number of 0 adds no reason.
+std::string about_file(const std::string& text, const std::string& path, int error_number = 0);
+// The same with the reason in words.
+std::string about_file(const std::string& text, const std::string& path, const std::string& reason);
 
 }  // namespace vekdc::platform

@@ -20,13 +20,13 @@ namespace vekdc::test {
 
 MatrixPtr MakeKey(std::uint32_t seed) {
     platform::crt_srand(seed);
-    return MatrixPtr(CMatrixCipher::make_key_matrix(CMatrixCipher::n, CMatrixCipher::m, 0, 0, 1));
+    return MatrixPtr(CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
 }
 
 QString WriteKey(const QString& path, std::uint32_t seed) {
     const MatrixPtr key = MakeKey(seed);
     const QFileInfo info(path);
-    write_matrix_into_binary_file(false, key.get(), CMatrixCipher::n, CMatrixCipher::m,
+    write_matrix_into_binary_file(false, key.get(), kPlainLength, kBlockLength,
                                   QFile::encodeName(info.fileName()).toStdString(),
                                   QFile::encodeName(info.absolutePath() + '/').toStdString());
     return info.absoluteFilePath();

@@ -188,7 +188,7 @@ TEST_F(CliTest, RefusalsReportTheirStatusAndWriteNothing) {
 
     ProcessResult r = cli({"decode", "-k", key_B, "-o", out, dir / "junk.vek"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "VekDC: This is not a pVEK file.\n");
+    EXPECT_EQ(r.err, "VekDC: This is not a pVEK file.: " + (dir / "junk.vek") + "\n");
 
     r = cli({"decode", "-k", dir / "missing.key", "-o", out, dir / "junk.vek"});
     EXPECT_EQ(r.status, 1);
@@ -201,7 +201,8 @@ TEST_F(CliTest, RefusalsReportTheirStatusAndWriteNothing) {
     ASSERT_EQ(cli({"encode", "-k", key_B, "-o", plain, "-p", "0", plain + "/doc.pdf"}).status, 0);
     r = cli({"encode", "-k", key_B, "-o", out, plain + "/doc.pdf"});
     EXPECT_EQ(r.status, 0);  // a refused type ends the run with status 0
-    EXPECT_EQ(r.err, "VekDC: Sorry, VEK encoder is not ready for this type of file.\n");
+    EXPECT_EQ(r.err, "VekDC: Sorry, VEK encoder is not ready for this type of file.: " + plain +
+                         "/doc.pdf\n");
 
     r = cli({"encode", "-k", key_B, "-o", out, plain + "/tiny.txt"});
     EXPECT_EQ(r.status, 1);
@@ -211,7 +212,8 @@ TEST_F(CliTest, RefusalsReportTheirStatusAndWriteNothing) {
     ASSERT_EQ(cli({"encode", "-k", key_B, "-o", plain, plain + "/ok.txt"}).status, 0);
     r = cli({"decode", "-k", key_B, "-o", dir / "no-such-folder", plain + "/ok.vek"});
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err, "VekDC: dec out file open error\n");
+    EXPECT_EQ(r.err, "VekDC: dec out file open error: " + (dir / "no-such-folder") +
+                         "/ok.txt: No such file or directory\n");
     EXPECT_TRUE(names_in(out).empty());
 }
 

@@ -14,10 +14,10 @@ using C = CMatrixCipher;
 
 // Largest deviation of B * A from the identity.
 double pair_error(Matrix B, Matrix A) {
-    MatrixPtr product(multiply_matrix(B, A, C::n, C::m, C::n));
+    MatrixPtr product(multiply_matrix(B, A, kPlainLength, kBlockLength, kPlainLength));
     double worst = 0.0;
-    for (int i = 0; i < C::n; ++i) {
-        for (int j = 0; j < C::n; ++j) {
+    for (int i = 0; i < kPlainLength; ++i) {
+        for (int j = 0; j < kPlainLength; ++j) {
             worst = std::max(worst, std::fabs(product.get()[i][j] - (i == j ? 1.0 : 0.0)));
         }
     }

@@ -74,26 +74,29 @@ struct Hierarchy {
 };
 
 Hierarchy derive_hierarchy() {
-    MatrixPtr J = test::identity_matrix(C::n);
+    MatrixPtr J = test::identity_matrix(kPlainLength);
     Hierarchy h;
     platform::crt_srand(5190627);
-    h.master.reset(C::make_key_matrix(C::n, C::m, 0, 0, 1));
+    h.master.reset(C::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
     const std::uint32_t seeds[3] = {62417, 3078851, 529};
     for (int k = 0; k < 3; ++k) {
         platform::crt_srand(seeds[k]);
-        h.encoding[k].reset(C::opposite_A_of_B(h.master.get(), J.get(), C::n, C::m, 0, 1));
+        h.encoding[k].reset(
+            C::opposite_A_of_B(h.master.get(), J.get(), kPlainLength, kBlockLength, 0, 1));
     }
     platform::crt_srand(7315960);
     for (int k = 0; k < 3; ++k) {
-        h.daughter[k].reset(C::opposite_B_of_A(h.encoding[k].get(), J.get(), C::m, C::n, 0, 1));
+        h.daughter[k].reset(
+            C::opposite_B_of_A(h.encoding[k].get(), J.get(), kBlockLength, kPlainLength, 0, 1));
     }
     return h;
 }
 
 bool key_file_holds(const std::string& path, Matrix M) {
-    MatrixPtr read(read_matrix_from_binary_file(false, false, C::n, C::m, nullptr, nullptr, path));
-    for (int i = 0; i < C::n; ++i) {
-        for (int j = 0; j < C::m; ++j) {
+    MatrixPtr read(read_matrix_from_binary_file(false, false, kPlainLength, kBlockLength, nullptr,
+                                                nullptr, path));
+    for (int i = 0; i < kPlainLength; ++i) {
+        for (int j = 0; j < kBlockLength; ++j) {
             if (std::memcmp(&read.get()[i][j], &M[i][j], 8) != 0) {
                 return false;
             }
@@ -160,9 +163,9 @@ TEST(KeySetRoad, TwoRunsGiveIdenticalKeysAndFiles) {
 // Decodes one file with a key file; the written plain file, or nothing.
 std::optional<std::string> try_decode(const std::string& vek, const std::string& key_path,
                                       const std::string& out_dir) {
-    MatrixPtr key(
-        read_matrix_from_binary_file(false, false, C::n, C::m, nullptr, nullptr, key_path));
-    MatrixPtr J_inv = test::identity_matrix(C::n);
+    MatrixPtr key(read_matrix_from_binary_file(false, false, kPlainLength, kBlockLength, nullptr,
+                                               nullptr, key_path));
+    MatrixPtr J_inv = test::identity_matrix(kPlainLength);
     std::string path = vek;
     std::string folder = out_dir;
     std::string stem;
@@ -206,35 +209,38 @@ TEST(KeySetRoad, AnotherDaughtersKeyPassesTheByteCheckAboutOnceInAHundred) {
     // Many plain blocks enciphered with each encoding key and opened with the
     // other daughters' keys, computed as the decoder computes them.
     const Hierarchy h = derive_hierarchy();
-    MatrixPtr J_inv = test::identity_matrix(C::n);
+    MatrixPtr J_inv = test::identity_matrix(kPlainLength);
     std::uint32_t state = 12345;
     int trials = 0;
     int passed = 0;
     int decoded_right = 0;
     for (int sample = 0; sample < 4000; ++sample) {
-        MatrixPtr x(alloc_matrix(C::n, 1));
+        MatrixPtr x(alloc_matrix(kPlainLength, 1));
         state = state * 1664525u + 1013904223u;
         const int type_code = 1 + 10 * static_cast<int>((state >> 8) % 13);
         x.get()[0][0] = type_code;
-        for (int i = 1; i < C::n; ++i) {
+        for (int i = 1; i < kPlainLength; ++i) {
             state = state * 1664525u + 1013904223u;
             x.get()[i][0] = static_cast<double>(state >> 24);
         }
         for (int l = 0; l < 3; ++l) {
-            MatrixPtr y(multiply_matrix(h.encoding[l].get(), x.get(), C::m, C::n, 1));
+            MatrixPtr y(
+                multiply_matrix(h.encoding[l].get(), x.get(), kBlockLength, kPlainLength, 1));
             for (int k = 0; k < 3; ++k) {
                 if (k == l) {
                     continue;
                 }
-                MatrixPtr v(multiply_matrix(h.daughter[k].get(), y.get(), C::n, C::m, 1));
-                MatrixPtr back(multiply_matrix(J_inv.get(), v.get(), C::n, C::n, 1));
+                MatrixPtr v(
+                    multiply_matrix(h.daughter[k].get(), y.get(), kPlainLength, kBlockLength, 1));
+                MatrixPtr back(
+                    multiply_matrix(J_inv.get(), v.get(), kPlainLength, kPlainLength, 1));
                 ++trials;
                 if (round_to_byte(back.get()[0][0]) != type_code) {
                     continue;
                 }
                 ++passed;
                 bool all = true;
-                for (int i = 1; i < C::n; ++i) {
+                for (int i = 1; i < kPlainLength; ++i) {
                     all = all && round_to_byte(back.get()[i][0]) == x.get()[i][0];
                 }
                 decoded_right += all ? 1 : 0;

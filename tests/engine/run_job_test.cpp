@@ -381,7 +381,7 @@ TEST_F(RunJobDeathTest, ARefusedPlainFileEndsTheWholeEncodeList) {
     job.encode_file_count = 3;
     job.encode_out_dir = out() + "/";
     EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(0),
-                "^VekDC: Sorry, VEK encoder is not ready for this type of file.\n$");
+                "^VekDC: Sorry, VEK encoder is not ready for this type of file.: .*/second.pdf\n$");
     EXPECT_EQ(outputs(), std::vector<std::string>{"first.vek"});
 }
 

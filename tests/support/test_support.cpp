@@ -77,7 +77,7 @@ std::string pattern_bytes(std::size_t size, unsigned seed) {
 
 MatrixPtr make_decoding_key(unsigned seed) {
     platform::crt_srand(seed);
-    return MatrixPtr(CMatrixCipher::make_key_matrix(CMatrixCipher::n, CMatrixCipher::m, 0, 0, 1));
+    return MatrixPtr(CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
 }
 
 MatrixPtr identity_matrix(int n) {
@@ -108,10 +108,9 @@ CurrentFolder::~CurrentFolder() {
 }
 
 MatrixPtr encoding_key_for(Matrix B) {
-    MatrixPtr J = identity_matrix(CMatrixCipher::n);
+    MatrixPtr J = identity_matrix(kPlainLength);
     platform::crt_srand(1);
-    return MatrixPtr(
-        CMatrixCipher::opposite_A_of_B(B, J.get(), CMatrixCipher::n, CMatrixCipher::m, 0, 1));
+    return MatrixPtr(CMatrixCipher::opposite_A_of_B(B, J.get(), kPlainLength, kBlockLength, 0, 1));
 }
 
 std::string encode_with(Matrix B, const std::string& plain_path, const std::string& out_dir,
