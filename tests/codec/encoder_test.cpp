@@ -303,5 +303,59 @@ TEST_F(EncoderDeathTest, BlockFormOutputThatCannotBeCreatedIsNamed) {
         testing::ExitedWithCode(255), "VekDC: e.vek cannot be opened \\(encoder\\): [^\n]+\n$");
 }
 
+TEST_F(EncoderDeathTest, AnOutputNameTakenByAFolderIsNotWritten) {
+    test::write_file(dir / "f.txt", test::pattern_bytes(30, 1));
+    ::mkdir((dir / "f.vek").c_str(), 0755);
+    const test::CurrentFolder here(dir.path());
+    struct Case {
+        bool pvek;
+        bool dialog;
+        const char* message;
+    } cases[] = {
+        {true, false, "^VekDC: enc out file open error: .*/f.vek: Is a directory\n$"},
+        {true, true, "VekDC: enc out file open error: f.vek: Is a directory\n$"},
+        {false, true, "VekDC: f.vek cannot be opened \\(encoder\\): Is a directory\n$"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.pvek ? "pVEK" : "blocks") + (c.dialog ? ", dialog" : ""));
+        EXPECT_EXIT(
+            {
+                std::string path = c.dialog ? std::string() : dir / "f.txt";
+                recorder->setNextFile(dir / "f.txt");
+                encode_file(path, dir.path() + "/", A.get(), c.dialog ? 1 : 0, c.pvek, 0, 1);
+            },
+            testing::ExitedWithCode(255), c.message);
+    }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"f.txt", "f.vek"}));
+}
+
+TEST_F(EncoderDeathTest, ABlockTheJobsKeyCannotOpenIsNeverWritten) {
+    test::write_file(dir / "g.txt", test::pattern_bytes(40, 1));
+    const MatrixPtr J_inv = test::identity_matrix(kPlainLength);
+    const MatrixPtr other = test::make_decoding_key(12);
+    const decoding_key right{B.get(), J_inv.get()};
+    const decoding_key wrong{other.get(), J_inv.get()};
+    const test::CurrentFolder here(dir.path());
+    for (const bool pvek : {true, false}) {
+        SCOPED_TRACE(pvek ? "pVEK" : "blocks");
+        EXPECT_EXIT(
+            {
+                std::string path = pvek ? dir / "g.txt" : std::string();
+                recorder->setNextFile(dir / "g.txt");
+                encode_file(path, dir.path() + "/", A.get(), pvek ? 0 : 1, pvek, 0, 1, nullptr,
+                            nullptr, &wrong);
+            },
+            testing::ExitedWithCode(1),
+            "VekDC: The key of this job cannot encode the file: its enciphered block does not "
+            "open with the job's decoding key \\(encoder\\): .*g.txt\n$");
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"g.txt"});
+        std::string path = pvek ? dir / "g.txt" : std::string();
+        recorder->setNextFile(dir / "g.txt");
+        EXPECT_EQ(encode_file(path, dir.path() + "/", A.get(), pvek ? 0 : 1, pvek, 0, 1, nullptr,
+                              nullptr, &right),
+                  1);
+        std::filesystem::remove(dir / "g.vek");
+    }
+}
 }  // namespace
 }  // namespace vekdc

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -392,5 +393,255 @@ TEST_F(RunJobDeathTest, ACountBeyondTheListMeetsAnEmptyPath) {
                 "file name is not given in batch mode \\(decoder\\).");
 }
 
+// ------------------------------------------------------------ refusing unusable keys
+
+// The bytes of a key file holding M.
+void write_key(const std::string& path, Matrix M, int rows, int cols) {
+    std::string bytes;
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            bytes.append(reinterpret_cast<const char*>(&M[i][j]), sizeof(double));
+        }
+    }
+    test::write_file(path, bytes);
+}
+
+struct Spoil {
+    const char* what;
+    void (*apply)(Matrix M, int rows, int cols);
+    const char* reason;  // pattern of the reason the message gives
+};
+
+const Spoil kSpoiledKeys[] = {
+    {"not a number", [](Matrix M, int, int) { M[2][3] = std::nan(""); }, "not a finite number"},
+    {"infinite", [](Matrix M, int, int) { M[0][0] = INFINITY; }, "not a finite number"},
+    {"all zero",
+     [](Matrix M, int rows, int cols) {
+         for (int i = 0; i < rows; ++i) {
+             for (int j = 0; j < cols; ++j) {
+                 M[i][j] = 0.0;
+             }
+         }
+     },
+     "not independent"},
+    {"huge", [](Matrix M, int, int) { M[5][6] = 1e308; }, "."},
+};
+
+TEST_F(RunJobDeathTest, AnUnusableDecodingKeyEncodesNothing) {
+    test::write_file(dir / "plain.txt", test::pattern_bytes(100, 1));
+    for (const auto& spoil : kSpoiledKeys) {
+        SCOPED_TRACE(spoil.what);
+        spoil.apply(other.get(), kPlainLength, kBlockLength);
+        job_options job = encode_job(other.get(), {dir / "plain.txt"}, out() + "/");
+        job.key_to_use_file = dir / "bad.key";
+        EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(1),
+                    "^VekDC: The decoding key cannot be used for encoding: .*/bad.key: .*" +
+                        std::string(spoil.reason));
+        other = test::make_decoding_key(22);
+    }
+    EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(RunJobDeathTest, AnUnusableEncodingKeyFileEncodesNothing) {
+    test::write_file(dir / "plain.txt", test::pattern_bytes(100, 1));
+    for (const auto& spoil : kSpoiledKeys) {
+        SCOPED_TRACE(spoil.what);
+        MatrixPtr A = test::encoding_key_for(B.get());
+        spoil.apply(A.get(), kBlockLength, kPlainLength);
+        write_key(dir / "A.key", A.get(), kBlockLength, kPlainLength);
+        recorder->setNextFile(dir / "A.key");
+        EXPECT_EXIT(engine.run_job(encode_job_reading_A({dir / "plain.txt"}, out() + "/")),
+                    testing::ExitedWithCode(1),
+                    "VekDC: The encoding key cannot be used for encoding: .*/A.key: .*" +
+                        std::string(spoil.reason));
+    }
+    EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(RunJobDeathTest, TwoInputsForOneOutputEncodeNothing) {
+    for (const char* name : {"a.txt", "b.txt", "a.doc"}) {
+        test::write_file(dir / name, test::pattern_bytes(60, 2));
+    }
+    const std::vector<std::string> files = {dir / "a.txt", dir / "b.txt", dir / "a.doc"};
+    EXPECT_EXIT(engine.run_job(encode_job(B.get(), files, out() + "/")), testing::ExitedWithCode(1),
+                "^VekDC: .*/a.txt and .*/a.doc would both be encoded to .*/out/a.vek\n"
+                "Nothing was encoded \\(encoder\\).\n$");
+    EXPECT_TRUE(outputs().empty());
+}
+
+TEST_F(RunJobDeathTest, AnOutputNameTakenByAFolderIsAnOpenError) {
+    test::write_file(dir / "a.txt", test::pattern_bytes(60, 2));
+    ::mkdir((out() + "/a.vek").c_str(), 0755);
+    EXPECT_EXIT(engine.run_job(encode_job(B.get(), {dir / "a.txt"}, out() + "/")),
+                testing::ExitedWithCode(255),
+                "^VekDC: enc out file open error: .*/out/a.vek: Is a directory\n$");
+    EXPECT_EQ(outputs(), std::vector<std::string>{"a.vek"});
+}
+
+TEST_F(RunJobTest, AChosenKeyFileThatCannotBeOpenedIsNamedButOpensNoLog) {
+    job_options job = decode_job({vek("a", "txt")});
+    job.key_usage = "read_each_time";
+    job.read_B = true;
+    job.key_to_use = nullptr;
+    recorder->setNextFile(dir / "missing.key");
+    engine.run_job(job, &log);
+    ASSERT_EQ(recorder->texts().size(), 2u);
+    EXPECT_NE(recorder->texts()[1].find(dir / "missing.key"), std::string::npos)
+        << recorder->texts()[1];
+    EXPECT_NE(recorder->texts()[1].find("No such file or directory"), std::string::npos);
+    EXPECT_TRUE(recorder->shell_opens.empty());
+    EXPECT_TRUE(outputs().empty());
+    EXPECT_TRUE(log.events.empty());
+}
+
+// ------------------------------------------------------------ many viewers
+
+TEST_F(RunJobTest, ARunOfMoreThanTenViewersAsksOnceFirst) {
+    struct Case {
+        int pictures;  // files that open a viewer
+        int texts;     // files that do not
+        platform::Answer answer;
+        bool asks;
+        std::size_t viewers;
+    } cases[] = {
+        {10, 0, platform::Answer::Yes, false, 10},
+        {10, 3, platform::Answer::No, false, 10},  // only ten would open a viewer
+        {11, 0, platform::Answer::Yes, true, 11},
+        {12, 2, platform::Answer::No, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pictures) + " pictures, " + std::to_string(c.texts) +
+                     " texts");
+        std::vector<std::string> files;
+        for (int i = 0; i < c.pictures + c.texts; ++i) {
+            files.push_back(vek("f" + std::to_string(i), i < c.pictures ? "gif" : "txt"));
+        }
+        platform::ScopedRecorder local;
+        local->setNextAnswer(c.answer);
+        engine.run_job(decode_job(files));
+        EXPECT_EQ(outputs().size(), files.size());
+        if (c.asks) {
+            ASSERT_EQ(local->boxes.size(), 1u);
+            const auto& box = local->boxes[0];
+            EXPECT_EQ(box.caption, "Orvinta VEK デコーダ");
+            EXPECT_EQ(box.buttons, platform::Buttons::YesNo);
+            EXPECT_EQ(box.icon, platform::Icon::Information);
+            EXPECT_NE(box.text.find(std::to_string(c.pictures) + " 個"), std::string::npos);
+        } else {
+            EXPECT_TRUE(local->boxes.empty());
+        }
+        EXPECT_EQ(local->programs.size(), c.viewers);
+        std::filesystem::remove_all(out());
+        ::mkdir(out().c_str(), 0755);
+    }
+}
+
+// ------------------------------------------------------------ following and stopping
+
+struct Stopper : Log {
+    std::size_t stop_after = 0;  // files written before the job is asked to stop
+    std::vector<std::string> progress;
+    void file_written(job_step step, std::size_t i, const std::string& path,
+                      const std::string& written) override {
+        Log::file_written(step, i, path, written);
+        ++written_count;
+    }
+    void file_progress(job_step, std::size_t i, std::uint64_t done, std::uint64_t total) override {
+        progress.push_back(std::to_string(i) + ": " + std::to_string(done) + "/" +
+                           std::to_string(total));
+    }
+    bool stop_requested() override {
+        return written_count >= stop_after || (stop_at_progress && !progress.empty());
+    }
+    bool stop_at_progress = false;  // stop at the first step of a file
+    void job_stopped(job_step step, std::size_t i) override {
+        events.push_back(name(step) + " stopped " + std::to_string(i));
+    }
+    std::size_t written_count = 0;
+};
+
+TEST_F(RunJobTest, AStopBetweenFilesKeepsWhatWasWritten) {
+    const std::vector<std::string> files = {vek("one", "txt"), vek("two", "txt"),
+                                            vek("three", "txt")};
+    Stopper stopper;
+    stopper.stop_after = 1;
+    engine.run_job(decode_job(files), &stopper);
+    EXPECT_EQ(outputs(), std::vector<std::string>{"one.txt"});
+    EXPECT_EQ(stopper.events.back(), "decode stopped 1");
+    ASSERT_FALSE(stopper.progress.empty());
+    EXPECT_EQ(stopper.progress.back(), "0: 418/418");  // 300 plain bytes + 118
+}
+
+TEST_F(RunJobTest, AStopDuringAFileDiscardsItsOutput) {
+    const std::string plain = dir / "big.txt";
+    test::write_file(plain, test::pattern_bytes(40u << 20, 9));  // copied in several steps
+    const std::string encrypted = test::encode_with(B.get(), plain, dir.path() + "/");
+    for (const bool before : {true, false}) {
+        Stopper stopper;
+        stopper.stop_after = before ? 0 : 1;
+        stopper.stop_at_progress = !before;
+        engine.run_job(decode_job({encrypted}), &stopper);
+        EXPECT_TRUE(outputs().empty());
+        EXPECT_EQ(stopper.events.back(), "decode stopped 0");
+        EXPECT_EQ(stopper.progress.size(), before ? 0u : 1u);
+    }
+}
+
+// ------------------------------------------------------------ ending by exception
+
+// Services whose end of the program is an exception, so that a test sees
+// where the program would end and that nothing leaks on the way out.
+struct program_ended {
+    int status;
+};
+class ThrowingServices : public platform::RecordingServices {
+public:
+    [[noreturn]] void exit_program(int status) override { throw program_ended{status}; }
+};
+
+TEST_F(RunJobTest, EveryFatalRoadUnwindsCleanly) {
+    test::write_file(dir / "a.txt", test::pattern_bytes(60, 2));
+    test::write_file(dir / "a.doc", test::pattern_bytes(60, 2));
+    MatrixPtr nan_key = test::make_decoding_key(3);
+    nan_key.get()[1][1] = std::nan("");
+    struct Case {
+        const char* what;
+        std::function<job_options()> job;
+        int status;
+    } cases[] = {
+        {"collision",
+         [&] {
+             return encode_job(B.get(), {dir / "a.txt", dir / "a.doc"}, out() + "/");
+         },
+         1},
+        {"unusable key", [&] { return encode_job(nan_key.get(), {dir / "a.txt"}, out() + "/"); },
+         1},
+        {"missing input", [&] { return decode_job({dir / "missing.vek"}); }, 1},
+        {"missing output folder",
+         [&] { return encode_job(B.get(), {dir / "a.txt"}, dir / "none/"); }, -1},
+        {"contradictory key usage",
+         [&] {
+             job_options job = encode_job_reading_A({dir / "a.txt"}, out() + "/");
+             job.read_B = true;
+             return job;
+         },
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ThrowingServices services;
+        platform::Services* previous = platform::install(&services);
+        int status = -1000;
+        try {
+            engine.run_job(c.job(), &log);
+        } catch (const program_ended& ended) {
+            status = ended.status;
+        }
+        platform::install(previous);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(services.boxes.size(), 1u);
+        EXPECT_TRUE(outputs().empty());
+    }
+}
 }  // namespace
 }  // namespace vekdc
