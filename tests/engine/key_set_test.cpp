@@ -39,11 +39,7 @@ public:
     std::string work(const std::string& name) const { return root / ("work/" + name); }
 
     job_options job() const {
-        job_options o;
-        o.make_key_set = true;
-        o.key_set_kind = "finite";
-        o.levels = 2;
-        o.interactive_encode = true;
+        job_options o = key_set_job();
         o.key_dir = "ignored/";
         return o;
     }

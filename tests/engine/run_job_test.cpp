@@ -54,16 +54,7 @@ protected:
     }
 
     job_options decode_job(const std::vector<std::string>& files) {
-        job_options job;
-        job.key_usage = "read_once";
-        job.B_was_read = true;
-        job.decode = true;
-        job.key_to_use = B.get();
-        job.encode_files = {""};
-        job.decode_files = files;
-        job.decode_file_count = static_cast<int>(files.size());
-        job.decode_out_dir = out();
-        return job;
+        return vekdc::decode_job(B.get(), files, out());
     }
 
     std::vector<std::string> outputs() const {
@@ -194,13 +185,8 @@ TEST_F(RunJobTest, CreateAnnouncesItsPlanAndSavesBFirst) {
         TempDir keys;
         platform::ScopedRecorder local;
         Log keylog;
-        job_options job;
-        job.key_usage = "create";
-        job.create_A = c.create_A;
-        job.create_B = !c.create_A;
-        job.random_A = job.random_B = c.random;
+        job_options job = create_keys_job(c.create_A, c.random, keys.path() + "/");
         job.save_keys = c.save;
-        job.key_dir = keys.path() + "/";
         engine.run_job(job, &keylog);
         EXPECT_EQ(local->texts(), c.text != nullptr ? std::vector<std::string>{c.text}
                                                     : std::vector<std::string>{});
@@ -231,11 +217,7 @@ TEST_F(RunJobTest, RandomKeysRepeatFromJobToJob) {
     TempDir first;
     TempDir second;
     for (const TempDir* keys : {&first, &second}) {
-        job_options job;
-        job.key_usage = "create";
-        job.create_A = job.random_A = job.save_keys = true;
-        job.key_dir = keys->path() + "/";
-        engine.run_job(job);
+        engine.run_job(create_keys_job(true, true, keys->path() + "/"));
     }
     const auto a1 = first.entries();
     const auto a2 = second.entries();
@@ -302,11 +284,8 @@ TEST_F(RunJobTest, ACancelledKeyDialogOpensTheLogAndStops) {
 
 TEST_F(RunJobTest, UnsupportedLevelsAreRefusedWithoutUsingAKey) {
     TempDir keys;
-    job_options job;
-    job.key_usage = "create";
-    job.create_B = job.random_B = job.save_keys = true;
+    job_options job = create_keys_job(false, true, keys.path() + "/");
     job.levels = 5;
-    job.key_dir = keys.path() + "/";
     engine.run_job(job);
     ASSERT_EQ(recorder->texts().size(), 1u);
     EXPECT_EQ(recorder->texts()[0],
@@ -362,11 +341,8 @@ TEST_F(RunJobDeathTest, ContradictoryOrUnknownKeyUsageEndsTheProgram) {
 
 TEST_F(RunJobDeathTest, ThreeLevelKeysCannotBeMadeWithTheseDimensions) {
     TempDir keys;
-    job_options job;
-    job.key_usage = "create";
-    job.create_B = job.random_B = job.save_keys = true;  // announces nothing
+    job_options job = create_keys_job(false, true, keys.path() + "/");  // announces nothing
     job.levels = 3;
-    job.key_dir = keys.path() + "/";
     EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(1), "^$");
     EXPECT_TRUE(keys.entries().empty());
 }
@@ -374,13 +350,9 @@ TEST_F(RunJobDeathTest, ThreeLevelKeysCannotBeMadeWithTheseDimensions) {
 TEST_F(RunJobDeathTest, ARefusedPlainFileEndsTheWholeEncodeList) {
     test::write_file(dir / "first.txt", test::pattern_bytes(40, 1));
     test::write_file(dir / "second.pdf", test::pattern_bytes(40, 1));
-    job_options job;
-    job.key_usage = "read_once";
-    job.key_to_use = B.get();
-    job.encode = true;
-    job.encode_files = {dir / "first.txt", dir / "second.pdf", dir / "third-does-not-exist.txt"};
-    job.encode_file_count = 3;
-    job.encode_out_dir = out() + "/";
+    const job_options job = encode_job(
+        B.get(), {dir / "first.txt", dir / "second.pdf", dir / "third-does-not-exist.txt"},
+        out() + "/");
     EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(0),
                 "^VekDC: Sorry, VEK encoder is not ready for this type of file.: .*/second.pdf\n$");
     EXPECT_EQ(outputs(), std::vector<std::string>{"first.vek"});

@@ -115,17 +115,8 @@ MatrixPtr encoding_key_for(Matrix B) {
 
 std::string encode_with(Matrix B, const std::string& plain_path, const std::string& out_dir,
                         int clear_prefix_length, int header_extra) {
-    job_options job;
-    job.key_usage = "read_once";
-    job.key_to_use = B;
-    job.encode = true;
-    job.pvek = true;
-    job.clear_prefix_length = clear_prefix_length;
-    job.header_extra = header_extra;
-    job.encode_files = {plain_path};
-    job.encode_file_count = 1;
-    job.encode_out_dir = out_dir;
-    CMatrixCipher().run_job(job);
+    CMatrixCipher().run_job(
+        encode_job(B, {plain_path}, out_dir, clear_prefix_length, header_extra));
     std::string name;
     std::string stem;
     split_path(plain_path, name, stem);
