@@ -282,6 +282,30 @@ TEST_F(DecoderDeathTest, AFullDiskEndsTheProgramWithoutAPartialFile) {
     EXPECT_TRUE(outputs().empty());
 }
 
+TEST_F(DecoderDeathTest, AWrongKeyIsFoundBeforeTheClearPrefixIsCopied) {
+    // Not one byte may be written: a decoder that copied the 1 MiB prefix
+    // before checking the key would meet the limit and end with a write error.
+    const std::string vek = make_vek("p.txt", test::pattern_bytes((1u << 20) + 50, 4), 1 << 20);
+    MatrixPtr other = test::make_decoding_key(8);
+    struct Case {
+        Matrix key;
+        int status;
+    } cases[] = {{other.get(), 0}, {B.get(), 255}};
+    for (const auto& c : cases) {
+        EXPECT_EXIT(
+            {
+                ::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                std::string path = vek;
+                std::string folder = out_dir();
+                std::exit(decode_file(path, folder, c.key, J_inv.get(), stem, ext, 0) == 0 ? 0 : 3);
+            },
+            testing::ExitedWithCode(c.status), "");
+    }
+    EXPECT_TRUE(outputs().empty());
+}
+
 TEST_F(DecoderDeathTest, AnUnknownTypeCodeIsNamed) {
     test::write_file(dir / "five.vek", test::pvek_header(1, 0, 5, 1) + std::string(96, '\0'));
     EXPECT_EXIT(decode(dir / "five.vek", out_dir()), testing::ExitedWithCode(1),
