@@ -396,7 +396,7 @@ const Spoil kSpoiledKeys[] = {
          }
      },
      "not independent"},
-    {"huge", [](Matrix M, int, int) { M[5][6] = 1e308; }, "."},
+    {"huge", [](Matrix M, int, int) { M[5][6] = 1e308; }, "not independent"},
 };
 
 TEST_F(RunJobDeathTest, AnUnusableDecodingKeyEncodesNothing) {
