@@ -1,8 +1,9 @@
 #include "engine/matrix_cipher.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <iomanip>
 #include <iterator>
+#include <sstream>
 #include <string_view>
 
 #include "codec/codec.h"
@@ -124,10 +125,16 @@ void open_viewer(const std::string& path, const std::string& extension) {
 // A run that would open more viewers than this asks once before it opens any.
 constexpr std::size_t kViewersWithoutAsking = 10;
 
-// The question, in the style of the decoder's notices; %zu is the count.
-constexpr const char* kManyViewersQuestion =
-    "デコードしたファイルのうち %zu 個をビューアで開きます。すべて開きますか？"
+// The question, in the style of the decoder's notices; %1 stands for the count.
+constexpr std::string_view kManyViewersQuestion =
+    "デコードしたファイルのうち %1 個をビューアで開きます。すべて開きますか？"
     "「いいえ」を選ぶと、どれも開きません。";
+
+std::string many_viewers_question(std::size_t count) {
+    std::string question(kManyViewersQuestion);
+    const std::size_t at = question.find("%1");
+    return question.replace(at, 2, std::to_string(count));
+}
 
 // The listed files that will be decoded and then open a viewer: an encrypted
 // file whose type has a viewer and whose cipher block the key opens. Reads
@@ -162,10 +169,7 @@ bool viewers_wanted(const job_run& job) {
     if (count <= kViewersWithoutAsking) {
         return true;
     }
-    const int length = std::snprintf(nullptr, 0, kManyViewersQuestion, count);
-    std::string question(static_cast<std::size_t>(std::max(length, 0)), '\0');
-    std::snprintf(question.data(), question.size() + 1, kManyViewersQuestion, count);
-    return platform::services().message_box(question, platform::kDecoderCaption,
+    return platform::services().message_box(many_viewers_question(count), platform::kDecoderCaption,
                                             platform::Buttons::YesNo,
                                             platform::Icon::Information) == platform::Answer::Yes;
 }
@@ -347,11 +351,11 @@ void refuse_unusable_encoding_key(const job_run& job) {
 void refuse_pair_that_does_not_fit(const job_run& job, const std::string& which) {
     const double deviation = key_pair_deviation(job.A.get(), job.B.get(), job.J());
     if (!(deviation <= kKeyCheckTolerance)) {
-        char figure[32];
-        std::snprintf(figure, sizeof figure, "%.3g", deviation);
-        refuse_key(job, which,
-                   std::string("its pair does not fit together: deciphering may move a value by ") +
-                       figure);
+        std::ostringstream figure;
+        figure << std::setprecision(3) << deviation;
+        refuse_key(
+            job, which,
+            "its pair does not fit together: deciphering may move a value by " + figure.str());
     }
 }
 

@@ -414,6 +414,21 @@ TEST_F(RunJobDeathTest, AnUnusableDecodingKeyEncodesNothing) {
     EXPECT_TRUE(outputs().empty());
 }
 
+TEST_F(RunJobDeathTest, ADecodingKeyWhosePairDoesNotFitEncodesNothing) {
+    // Two columns that differ only in rounding noise: the rank test lets the
+    // key pass, but the derived encoding key no longer undoes it.
+    test::write_file(dir / "plain.txt", test::pattern_bytes(100, 1));
+    for (int i = 0; i < kPlainLength; ++i) {
+        other.get()[i][11] = other.get()[i][10] * (1.0 + 1e-11 * (i % 3));
+    }
+    job_options job = encode_job(other.get(), {dir / "plain.txt"}, out() + "/");
+    job.key_to_use_file = dir / "near.key";
+    EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(1),
+                "^VekDC: The decoding key cannot be used for encoding: .*/near.key: its pair does "
+                "not fit together: deciphering may move a value by [0-9.e+-]+\n$");
+    EXPECT_TRUE(outputs().empty());
+}
+
 TEST_F(RunJobDeathTest, AnUnusableEncodingKeyFileEncodesNothing) {
     test::write_file(dir / "plain.txt", test::pattern_bytes(100, 1));
     for (const auto& spoil : kSpoiledKeys) {
