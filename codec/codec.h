@@ -55,8 +55,8 @@ std::optional<std::uint8_t> round_to_byte(double value);
 // when every value is finite and within kKeyCheckTolerance of an integer, the
 // first is the header's type code and the other ten lie in 0..255.
 //
-// The tolerance comes from vekdc-key-check (bench/key_check.cpp), which runs
-// three million blocks through this check. Right keys (master and daughter
+// The tolerance comes from vekdc-key-check (bench/key_check.cpp), which makes
+// three million trials of this check. Right keys (master and daughter
 // keys, created random and regular pairs, the read_once derivation) land at
 // most 5.4e-9 from an integer (the rounding error grows with the size of a
 // derived key's elements). Wrong keys come no closer than 3.2e-4: a sibling

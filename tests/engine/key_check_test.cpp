@@ -127,5 +127,18 @@ TEST(KeyPairDeviation, APairFitsOnlyWhenBUndoesA) {
     }
 }
 
+TEST(KeyOpens, AnInspectedFileOpensWithItsKeyOnly) {
+    const MatrixPtr B = test::make_decoding_key(6);
+    const MatrixPtr A = test::encoding_key_for(B.get());
+    const MatrixPtr other = test::make_decoding_key(7);
+    encrypted_facts facts;
+    facts.type_code = 91;
+    facts.block = encipher({91, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, A.get());
+    EXPECT_TRUE(key_opens(facts, B.get()));
+    EXPECT_FALSE(key_opens(facts, other.get()));
+    facts.type_code = 81;  // the header says another type
+    EXPECT_FALSE(key_opens(facts, B.get()));
+}
+
 }  // namespace
 }  // namespace vekdc
