@@ -125,14 +125,14 @@ void open_viewer(const std::string& path, const std::string& extension) {
 // A run that would open more viewers than this asks once before it opens any.
 constexpr std::size_t kViewersWithoutAsking = 10;
 
-// The question, in the style of the decoder's notices; %1 stands for the count.
+// The question, in the style of the decoder's notices; %s stands for the count.
 constexpr std::string_view kManyViewersQuestion =
-    "デコードしたファイルのうち %1 個をビューアで開きます。すべて開きますか？"
+    "デコードしたファイルのうち %s 個をビューアで開きます。すべて開きますか？"
     "「いいえ」を選ぶと、どれも開きません。";
 
 std::string many_viewers_question(std::size_t count) {
     std::string question(kManyViewersQuestion);
-    const std::size_t at = question.find("%1");
+    const std::size_t at = question.find("%s");
     return question.replace(at, 2, std::to_string(count));
 }
 
