@@ -261,5 +261,45 @@ TEST(OutputCollisions, EntriesThatWouldWriteTheSameFileArePaired) {
     }
 }
 
+// A pipe or a folder given as an input is refused at once, never waited on.
+TEST(InputsThatAreNotFiles, AreRefusedWithTheirNameAndReason) {
+    TempDir dir;
+    ::mkfifo((dir / "pipe.vek").c_str(), 0600);
+    ::mkfifo((dir / "pipe.txt").c_str(), 0600);
+    ::mkdir((dir / "folder.vek").c_str(), 0755);
+    const MatrixPtr B = test::make_decoding_key(2);
+    const MatrixPtr A = test::encoding_key_for(B.get());
+    const MatrixPtr J_inv = test::identity_matrix(kPlainLength);
+    struct Case {
+        std::string path;
+        bool decode;
+        std::string message;
+    } cases[] = {
+        {dir / "pipe.vek", true,
+         "file open error in batch mode \\(decoder\\): .*/pipe.vek: not a regular file"},
+        {dir / "folder.vek", true,
+         "file open error in batch mode \\(decoder\\): .*/folder.vek: Is a directory"},
+        {dir / "pipe.txt", false,
+         ".*/pipe.txt cannot be opened \\(in batch mode encoder\\): not a regular file"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EXIT(
+            {
+                platform::ScopedRecorder recorder;
+                std::string path = c.path;
+                std::string folder = dir.path();
+                std::string stem;
+                std::string extension;
+                if (c.decode) {
+                    decode_file(path, folder, B.get(), J_inv.get(), stem, extension, 0);
+                } else {
+                    encode_file(path, dir.path() + "/", A.get(), 0, true, 0, 1);
+                }
+            },
+            testing::ExitedWithCode(1), "^VekDC: " + c.message + "\n$");
+    }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder.vek", "pipe.txt", "pipe.vek"}));
+}
+
 }  // namespace
 }  // namespace vekdc
