@@ -43,28 +43,36 @@ TEST(KeyCheckFiles, EachFileOpensOnlyWithItsKeys) {
         {"edge_outside.vek", "edge.key", nullptr},
     };
     const MatrixPtr J_inv = test::identity_matrix(kPlainLength);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " with " + c.key);
-        TempDir out;
-        platform::ScopedRecorder recorder;
-        const MatrixPtr key = read_key(c.key);
-        std::string path = kData + "/" + c.file;
-        std::string folder = out.path();
-        std::string stem;
-        std::string extension;
-        const int result = decode_file(path, folder, key.get(), J_inv.get(), stem, extension, 0);
-        if (c.plain == nullptr) {
-            EXPECT_EQ(result, 0);
-            EXPECT_EQ(recorder->texts(),
-                      std::vector<std::string>{"与えられた鍵ではファイル" + path +
-                                               "の暗号を解除できません。"});
-            EXPECT_TRUE(out.entries().empty());
-        } else {
-            EXPECT_EQ(result, 1);
-            EXPECT_TRUE(recorder->texts().empty());
-            ASSERT_EQ(out.entries().size(), 1u);
-            EXPECT_EQ(test::read_file(out / out.entries()[0]),
-                      test::read_file(kData + "/" + c.plain));
+    for (const int dialog : {0, 1}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.file) + " with " + c.key + (dialog ? " (dialog)" : ""));
+            TempDir out;
+            platform::ScopedRecorder recorder;
+            const MatrixPtr key = read_key(c.key);
+            std::string path = dialog ? std::string() : kData + "/" + c.file;
+            recorder->setNextFile(kData + "/" + c.file);
+            std::string folder = out.path() + "/";
+            std::string stem;
+            std::string extension;
+            const int result =
+                decode_file(path, folder, key.get(), J_inv.get(), stem, extension, dialog);
+            auto texts = recorder->texts();
+            if (dialog) {
+                ASSERT_FALSE(texts.empty());
+                texts.erase(texts.begin());  // the request to choose a file
+            }
+            if (c.plain == nullptr) {
+                EXPECT_EQ(result, 0);
+                EXPECT_EQ(texts, std::vector<std::string>{"与えられた鍵ではファイル" + path +
+                                                          "の暗号を解除できません。"});
+                EXPECT_TRUE(out.entries().empty());
+            } else {
+                EXPECT_EQ(result, 1);
+                EXPECT_TRUE(texts.empty());
+                ASSERT_EQ(out.entries().size(), 1u);
+                EXPECT_EQ(test::read_file(out / out.entries()[0]),
+                          test::read_file(kData + "/" + c.plain));
+            }
         }
     }
 }
