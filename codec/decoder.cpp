@@ -3,6 +3,7 @@
 #include "codec/codec.h"
 #include "codec/format_detail.h"
 #include "platform/file.h"
+#include "platform/language.h"
 #include "platform/paths.h"
 #include "platform/runtime.h"
 #include "platform/services.h"
@@ -91,7 +92,7 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
     const auto plain = decipher(block.data(), B, J_inv);
     if (!plain || (*plain)[0] != static_cast<std::uint32_t>(header.type_code)) {
         // The unfinished output is discarded with `out`.
-        platform::app_message("与えられた鍵ではファイル" + path + "の暗号を解除できません。");
+        platform::app_message(platform::notice(platform::kWrongKeyNotice, path));
         return 0;
     }
     const std::uint64_t rest_offset = block_offset + kBlockBytes;
@@ -156,9 +157,10 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
                                 written_path);
     }
 
-    if (platform::services().message_box(
-            "暗号化されたファイルを選んでください。", platform::kHierarchyDecoderCaption,
-            platform::Buttons::OkCancel, platform::Icon::None) == platform::Answer::Failed) {
+    if (platform::services().message_box(platform::notice(platform::kChooseEncryptedNotice),
+                                         platform::notice(platform::kHierarchyDecoderCaption),
+                                         platform::Buttons::OkCancel,
+                                         platform::Icon::None) == platform::Answer::Failed) {
         return 0;
     }
     platform::FileDialogRequest request;
