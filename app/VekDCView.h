@@ -9,20 +9,19 @@
 #include <QScrollArea>
 #include <QString>
 #include <QStringList>
-#include <map>
+#include <memory>
 
 #include "Common/matrix/matrix.h"
 #include "engine/matrix_cipher.h"
 
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
-class QPushButton;
 
 namespace vekdc {
 
 class CMainFrame;
+class DialogControls;
 class CVekDCDoc;
 
 // The key read by the first decode of the run, kept until the process ends.
@@ -52,6 +51,7 @@ public:
     static constexpr int kBusyRed = 100, kBusyGreen = 0, kBusyBlue = 255;
 
     explicit CVekDCView(CVekDCDoc* document, QWidget* parent = nullptr);
+    ~CVekDCView() override;
 
     CVekDCDoc* GetDocument() const { return m_pDocument; }
     CMainFrame* GetParentFrame() const;
@@ -87,8 +87,13 @@ signals:
     // Emitted whenever SetProgress moves the bars.
     void progressChanged(int percent);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void CreateControls();
+    // Places the controls from the form's font on its screen.
+    void LayOutControls();
     // Paints the panel and the surroundings of its buttons and label in the
     // panel colour; edit boxes and the list keep the system colours.
     void OnCtlColor();
@@ -97,18 +102,12 @@ private:
 
     CVekDCDoc* m_pDocument;
     QWidget* m_form = nullptr;
-    QPushButton* m_setOutDir = nullptr;
-    QPushButton* m_deleteItems = nullptr;
+    std::unique_ptr<DialogControls> m_dialog;
+    // The controls the panel works with, from the form.
     QListWidget* m_fileList = nullptr;
     QProgressBar* m_progress = nullptr;
     QLineEdit* m_outDir = nullptr;
-    QPushButton* m_decode = nullptr;
-    QLabel* m_listLabel = nullptr;
-    QPushButton* m_addToList = nullptr;
-    QPushButton* m_clearList = nullptr;
-    QPushButton* m_setKey = nullptr;
     QLineEdit* m_keyPath = nullptr;
-    std::map<int, QWidget*> m_controls;
 };
 
 }  // namespace vekdc

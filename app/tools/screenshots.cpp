@@ -15,6 +15,7 @@
 #include <QTest>
 #include <cstdio>
 
+#include "app/Language.h"
 #include "app/VekDC.h"
 #include "app/VekDCDoc.h"
 #include "app/VekDCView.h"
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
     const QString output = work.filePath(QStringLiteral("decoded"));
     QDir().mkpath(output);
 
-    vekdc::platform::install_japanese_translations();
+    vekdc::InstallTranslations(vekdc::platform::ui_language());
     vekdc::platform::ScopedRecorder recorder;
     recorder->setNextFile(QFile::encodeName(key).toStdString());
 
