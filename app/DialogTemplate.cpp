@@ -1,5 +1,6 @@
 #include "app/DialogTemplate.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -91,6 +92,15 @@ DialogControls::DialogControls(const DialogTemplate& dialog, QWidget* surface)
         }
         m_controls.push_back(control);
     }
+    surface->installEventFilter(this);
+}
+
+bool DialogControls::eventFilter(QObject* watched, QEvent* event) {
+    // A new font: the dialog units change with it.
+    if (watched == m_surface && event->type() == QEvent::FontChange) {
+        LayOut();
+    }
+    return false;
 }
 
 QWidget* DialogControls::Item(int id) const {
@@ -125,8 +135,10 @@ QSize DialogControls::LayOut() const {
     const QRect margins = MapDialogRect(
         QRect(0, 0, m_template.cx - templateRight, m_template.cy - templateBottom), base);
     const QRect whole = MapDialogRect(QRect(0, 0, m_template.cx, m_template.cy), base);
-    return QSize(std::max(whole.width(), right + std::max(0, margins.width())),
-                 std::max(whole.height(), bottom + std::max(0, margins.height())));
+    const QSize size(std::max(whole.width(), right + std::max(0, margins.width())),
+                     std::max(whole.height(), bottom + std::max(0, margins.height())));
+    m_surface->setFixedSize(size);
+    return size;
 }
 
 }  // namespace vekdc

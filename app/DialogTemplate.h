@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QObject>
 #include <QRect>
 #include <QSize>
 #include <span>
@@ -42,8 +43,9 @@ struct DialogTemplate {
     std::span<const DialogItem> items;
 };
 
-// The controls made from a template on a surface widget.
-class DialogControls {
+// The controls made from a template on a surface widget. They are placed
+// again whenever the surface's font changes.
+class DialogControls : public QObject {
 public:
     // Creates one widget per item, in template order, as children of `surface`,
     // and chains the tab order.
@@ -56,9 +58,12 @@ public:
     std::size_t Count() const { return m_controls.size(); }
 
     // Places the controls from the surface's font on the surface's screen and
-    // returns the surface's size: the template's size, or more where widened
+    // fixes the surface's size: the template's size, or more where widened
     // controls need it (the template's right and bottom margins are kept).
     QSize LayOut() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     const DialogTemplate& m_template;

@@ -91,7 +91,7 @@ void CVekDCView::CreateControls() {
 
     m_outDir = qobject_cast<QLineEdit*>(m_dialog->Item(IDC_OUT_DIR));
     m_keyPath = qobject_cast<QLineEdit*>(m_dialog->Item(IDC_KEY_PATH));
-    LayOutControls();
+    m_dialog->LayOut();
     setWidget(m_form);
 
     auto clicked = [this](int id, auto handler) {
@@ -104,18 +104,6 @@ void CVekDCView::CreateControls() {
     clicked(IDC_CLEAR_LIST, [this] { ClearFileList(); });
     clicked(IDC_DELETE_ITEMS, [this] { DeleteSelectedFiles(); });
     clicked(IDC_SET_KEY, [this] { ChooseKeyFile(); });
-}
-
-void CVekDCView::LayOutControls() {
-    m_form->setFixedSize(m_dialog->LayOut());
-}
-
-void CVekDCView::changeEvent(QEvent* event) {
-    // A new font or another screen's resolution: the dialog units change.
-    if (event->type() == QEvent::FontChange && m_dialog) {
-        LayOutControls();
-    }
-    QScrollArea::changeEvent(event);
 }
 
 CMainFrame* CVekDCView::GetParentFrame() const {

@@ -87,13 +87,8 @@ signals:
     // Emitted whenever SetProgress moves the bars.
     void progressChanged(int percent);
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
     void CreateControls();
-    // Places the controls from the form's font on its screen.
-    void LayOutControls();
     // Paints the panel and the surroundings of its buttons and label in the
     // panel colour; edit boxes and the list keep the system colours.
     void OnCtlColor();

@@ -45,22 +45,10 @@ CVersionDlg::CVersionDlg(QWidget* parent) : QDialog(parent) {
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     m_web = qobject_cast<QPushButton*>(m_dialog->Item(IDC_WEB_PAGE));
     connect(m_web, &QPushButton::clicked, this, &CVersionDlg::OnVisitWebPage);
-    LayOutControls();
+    m_dialog->LayOut();
 }
 
 CVersionDlg::~CVersionDlg() = default;
-
-void CVersionDlg::LayOutControls() {
-    setFixedSize(m_dialog->LayOut());
-}
-
-void CVersionDlg::changeEvent(QEvent* event) {
-    // A new font or another screen's resolution: the dialog units change.
-    if (event->type() == QEvent::FontChange && m_dialog) {
-        LayOutControls();
-    }
-    QDialog::changeEvent(event);
-}
 
 void CVersionDlg::OnVisitWebPage() {
     platform::services().run_program(std::string(platform::kBrowserProgram) + " " + kMakerAddress);

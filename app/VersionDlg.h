@@ -31,13 +31,7 @@ public:
     // Starts the browser on the maker's page; the dialog stays open.
     void OnVisitWebPage();
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
-    // Places the controls from the dialog's font on its screen.
-    void LayOutControls();
-
     std::unique_ptr<DialogControls> m_dialog;
     QPushButton* m_ok = nullptr;
     QPushButton* m_web = nullptr;

@@ -98,7 +98,7 @@ QStringList Misfits(const QWidget* surface) {
     const QList<QWidget*> controls =
         surface->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (const QWidget* control : controls) {
-        if (!control->isVisible()) {
+        if (control->isHidden()) {
             continue;
         }
         const QString misfit = Misfit(control);
@@ -109,7 +109,7 @@ QStringList Misfits(const QWidget* surface) {
             problems << control->objectName() + QStringLiteral(" leaves its surface");
         }
         for (const QWidget* other : controls) {
-            if (other != control && other->isVisible() &&
+            if (other != control && !other->isHidden() &&
                 other->objectName() < control->objectName() &&
                 other->geometry().intersects(control->geometry())) {
                 problems << control->objectName() + QStringLiteral(" runs into ") +
@@ -136,6 +136,9 @@ private slots:
     void statusTextEndsWhereTheBarBegins_data();
     void statusTextEndsWhereTheBarBegins();
     void indicatorsShowTheirTextOnlyWhenLit();
+    void dialogUnitsComeFromTheFont_data();
+    void dialogUnitsComeFromTheFont();
+    void controlsGrowWithTheFont();
 };
 
 void TestTexts::initTestCase() {
@@ -329,6 +332,51 @@ void TestTexts::indicatorsShowTheirTextOnlyWhenLit() {
     QCOMPARE(pane.sizeHint(), dark);  // lighting up moves nothing
     pane.SetLit(false);
     QCOMPARE(pane.text(), QString());
+}
+
+void TestTexts::dialogUnitsComeFromTheFont_data() {
+    QTest::addColumn<int>("baseWidth");
+    QTest::addColumn<int>("baseHeight");
+    QTest::addColumn<QRect>("units");
+    QTest::addColumn<QRect>("pixels");
+    // x = units * width / 4 and y = units * height / 8, each edge rounded half
+    // away from zero on its own.
+    QTest::newRow("exact") << 8 << 16 << QRect(4, 8, 40, 16) << QRect(8, 16, 80, 32);
+    // left 10.5 -> 11, top 24.375 -> 24, right 109.5 -> 110, bottom 47.125 -> 47
+    QTest::newRow("rounded edges") << 6 << 13 << QRect(7, 15, 66, 14) << QRect(11, 24, 99, 23);
+    // 235 * 7 / 4 = 411.25, 55 * 17 / 8 = 116.875
+    QTest::newRow("version dialog") << 7 << 17 << QRect(0, 0, 235, 55) << QRect(0, 0, 411, 117);
+    // Adjacent controls stay adjacent: 10.5 -> 11 is where both meet.
+    QTest::newRow("left of a neighbour") << 6 << 13 << QRect(0, 0, 7, 8) << QRect(0, 0, 11, 13);
+    QTest::newRow("right of it") << 6 << 13 << QRect(7, 0, 7, 8) << QRect(11, 0, 10, 13);
+}
+
+void TestTexts::dialogUnitsComeFromTheFont() {
+    QFETCH(int, baseWidth);
+    QFETCH(int, baseHeight);
+    QFETCH(QRect, units);
+    QFETCH(QRect, pixels);
+    QCOMPARE(MapDialogRect(units, DialogBaseUnits{baseWidth, baseHeight}), pixels);
+}
+
+void TestTexts::controlsGrowWithTheFont() {
+    CVersionDlg dialog;
+    const QSize small = dialog.size();
+    const QRect text = dialog.findChild<QLabel*>(QStringLiteral("VersionText"))->geometry();
+    const DialogBaseUnits smallUnits = BaseUnitsOf(dialog.font(), &dialog);
+    QCOMPARE(smallUnits.height, dialog.fontMetrics().height());
+
+    QFont large = dialog.font();
+    large.setPointSize(large.pointSize() * 2);
+    dialog.setFont(large);
+    const DialogBaseUnits largeUnits = BaseUnitsOf(dialog.font(), &dialog);
+    QVERIFY(largeUnits.width > smallUnits.width && largeUnits.height > smallUnits.height);
+    // The dialog and its controls are placed again in the larger units.
+    QCOMPARE(dialog.size().width(), MapDialogRect(QRect(0, 0, 235, 55), largeUnits).width());
+    QVERIFY(dialog.size().height() > small.height());
+    const QRect grown = dialog.findChild<QLabel*>(QStringLiteral("VersionText"))->geometry();
+    QVERIFY(grown.left() > text.left() && grown.width() > text.width());
+    QVERIFY(Misfits(&dialog).isEmpty());
 }
 
 QTEST_MAIN(TestTexts)
