@@ -8,6 +8,7 @@
 
 #include "codec/codec.h"
 #include "engine/key_check.h"
+#include "platform/language.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 #include "platform/runtime.h"
@@ -125,17 +126,6 @@ void open_viewer(const std::string& path, const std::string& extension) {
 // A run that would open more viewers than this asks once before it opens any.
 constexpr std::size_t kViewersWithoutAsking = 10;
 
-// The question, in the style of the decoder's notices; %s stands for the count.
-constexpr std::string_view kManyViewersQuestion =
-    "デコードしたファイルのうち %s 個をビューアで開きます。すべて開きますか？"
-    "「いいえ」を選ぶと、どれも開きません。";
-
-std::string many_viewers_question(std::size_t count) {
-    std::string question(kManyViewersQuestion);
-    const std::size_t at = question.find("%s");
-    return question.replace(at, 2, std::to_string(count));
-}
-
 // The listed files that will be decoded and then open a viewer: an encrypted
 // file whose type has a viewer and whose cipher block the key opens. Reads
 // only the header and the block of each file.
@@ -169,9 +159,11 @@ bool viewers_wanted(const job_run& job) {
     if (count <= kViewersWithoutAsking) {
         return true;
     }
-    return platform::services().message_box(many_viewers_question(count), platform::kDecoderCaption,
-                                            platform::Buttons::YesNo,
-                                            platform::Icon::Information) == platform::Answer::Yes;
+    // Asked in the style of the decoder's notices, in the user's language.
+    return platform::services().message_box(
+               platform::notice(platform::kManyViewersNotice, std::to_string(count)),
+               platform::notice(platform::kDecoderCaption), platform::Buttons::YesNo,
+               platform::Icon::Information) == platform::Answer::Yes;
 }
 
 // ------------------------------------------------------------------ one file
@@ -406,7 +398,8 @@ bool read_key_by_dialog(job_run& job) {
     if (reading_A) {
         platform::encoder_message("Give me A", platform::Buttons::OkCancel);
     } else {
-        platform::services().message_box("鍵ファイルを選んでください。", platform::kDecoderCaption,
+        platform::services().message_box(platform::notice(platform::kChooseKeyNotice),
+                                         platform::notice(platform::kDecoderCaption),
                                          platform::Buttons::Ok, platform::Icon::None);
     }
     ChosenMatrix chosen = reading_A ? choose_and_read_matrix(kBlockLength, kPlainLength)
