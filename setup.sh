@@ -6,15 +6,24 @@
 #                      the bundled example into out/ with vekdc-cli
 #   ./setup.sh test    install what is missing, build, run every test
 #   ./setup.sh build   install what is missing and build only
+#   ./setup.sh package install what is missing, build a release into
+#                      build-package/ and make the Debian package there
 #
-# BUILD_DIR (default: build) and BUILD_TYPE (default: RelWithDebInfo) can be
-# set in the environment; CMAKE_ARGS is passed on to cmake.
+# BUILD_DIR (default: build, for package: build-package) and BUILD_TYPE
+# (default: RelWithDebInfo, for package: Release) can be set in the
+# environment; CMAKE_ARGS is passed on to cmake.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode="${1:-run}"
-build_dir="${BUILD_DIR:-build}"
-build_type="${BUILD_TYPE:-RelWithDebInfo}"
+if [ "$mode" = package ]; then
+    build_dir="${BUILD_DIR:-build-package}"
+    build_type="${BUILD_TYPE:-Release}"
+    CMAKE_ARGS="-DVEKDC_BUILD_TESTS=OFF -DVEKDC_BUILD_BENCH=OFF ${CMAKE_ARGS:-}"
+else
+    build_dir="${BUILD_DIR:-build}"
+    build_type="${BUILD_TYPE:-RelWithDebInfo}"
+fi
 
 # What building and running needs.
 packages=(
@@ -25,14 +34,20 @@ packages=(
     qt6-translations-l10n fonts-ipafont-gothic
 )
 # What the tests need besides: a virtual display, the second Japanese font,
-# clang's fuzzing runtime, the Windows cross compiler and wine, and the
-# desktop-file checkers.
+# clang's fuzzing runtime, the Windows cross compiler and wine, the
+# desktop-file checkers, and the MIME database and man for the install tests.
 test_packages=(
     xvfb xauth
     fonts-noto-cjk
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix wine64
     desktop-file-utils appstream
+    shared-mime-info man-db
+)
+# What making the Debian package needs besides: dpkg-shlibdeps, which finds
+# the packages that hold the libraries the programs use, and file.
+package_packages=(
+    dpkg-dev file
 )
 
 install_missing() {
@@ -46,8 +61,9 @@ install_missing() {
         return 0
     fi
     if [ "$(id -u)" -ne 0 ]; then
-        echo "These Debian packages are missing. Install them, then run this command again:"
-        echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}"
+        echo "These Debian packages are missing. Install them as root, then run this command again:"
+        echo "  su -c 'apt-get update && apt-get install -y --no-install-recommends ${missing[*]}'"
+        echo "(or with sudo instead of su -c where sudo is set up)"
         exit 1
     fi
     echo "Installing: ${missing[*]}"
@@ -83,7 +99,7 @@ case "$mode" in
         decode_example
         ;;
     test)
-        packages+=("${test_packages[@]}")
+        packages+=("${test_packages[@]}" "${package_packages[@]}")
         install_missing
         build
         (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)")
@@ -92,8 +108,17 @@ case "$mode" in
         install_missing
         build
         ;;
+    package)
+        packages+=("${package_packages[@]}")
+        install_missing
+        build
+        cpack --config "$build_dir/CPackConfig.cmake" -B "$build_dir"
+        echo
+        echo "The package:"
+        ls "$build_dir"/vekdc_*.deb
+        ;;
     *)
-        echo "usage: $0 [run|test|build]" >&2
+        echo "usage: $0 [run|test|build|package]" >&2
         exit 64
         ;;
 esac

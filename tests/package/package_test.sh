@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # package_test.sh CASE
-# The install rules, checked from a DESTDIR install of
-# the build in VEKDC_BUILD_DIR (set by CTest with the other VEKDC_* values
+# The install rules and the Debian package, checked from a DESTDIR install
+# of the build in VEKDC_BUILD_DIR (set by CTest with the other VEKDC_* values
 # that check_install.sh reads). A case whose tool is absent exits 77, which
 # CTest reports as skipped, after saying which tool is missing.
 set -euo pipefail
@@ -126,6 +126,43 @@ case "$case_name" in
                 status=1
             fi
         done
+        exit $status
+        ;;
+    deb)
+        # The package as ./setup.sh package makes it, from this build.
+        need cpack dpkg-deb dpkg-shlibdeps file
+        cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" ||
+            { cat "$work/cpack.log"; exit 1; }
+        debs=("$work"/deb/*.deb)
+        [ ${#debs[@]} -eq 1 ] || { echo "FAIL: cpack made ${#debs[@]} packages"; exit 1; }
+        deb="${debs[0]}"
+        status=0
+        # control field | what it must hold (a fixed string)
+        rows=(
+            "Package|vekdc"
+            "Version|$version"
+            "Depends|libc6 (>= "
+            "Depends|libstdc++6 (>= "
+        )
+        if [ "${VEKDC_GUI:-ON}" = ON ]; then
+            rows+=(
+                "Depends|libqt6widgets6 (>= "
+                "Depends|fonts-ipafont-gothic | fonts-noto-cjk"
+                "Depends|qt6-translations-l10n"
+                "Depends|qt6-qpa-plugins"
+            )
+        fi
+        for row in "${rows[@]}"; do
+            field="${row%%|*}"
+            want="${row#*|}"
+            got="$(dpkg-deb -f "$deb" "$field")"
+            if [[ "$got" != *"$want"* ]]; then
+                echo "FAIL: $field is '$got', should hold '$want'"
+                status=1
+            fi
+        done
+        dpkg-deb -x "$deb" "$work/unpacked"
+        "$here/check_install.sh" "$work/unpacked/usr" || status=1
         exit $status
         ;;
     *)
