@@ -8,6 +8,9 @@
 #   ./setup.sh build   install what is missing and build only
 #   ./setup.sh package install what is missing, build a release into
 #                      build-package/ and make the Debian package there
+#   ./setup.sh deps [run|test|package]
+#                      only install what that command needs (the part that
+#                      needs root: su -c './setup.sh deps', then ./setup.sh run)
 #
 # BUILD_DIR (default: build, for package: build-package) and BUILD_TYPE
 # (default: RelWithDebInfo, for package: Release) can be set in the
@@ -16,6 +19,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 mode="${1:-run}"
+# The command whose packages are installed ("./setup.sh deps test": test).
+needed_for="$mode"
+[ "$mode" = deps ] && needed_for="${2:-run}"
 if [ "$mode" = package ]; then
     build_dir="${BUILD_DIR:-build-package}"
     build_type="${BUILD_TYPE:-Release}"
@@ -61,9 +67,10 @@ install_missing() {
         return 0
     fi
     if [ "$(id -u)" -ne 0 ]; then
-        echo "These Debian packages are missing. Install them as root, then run this command again:"
-        echo "  su -c 'apt-get update && apt-get install -y --no-install-recommends ${missing[*]}'"
-        echo "(or with sudo instead of su -c where sudo is set up)"
+        echo "These Debian packages are missing: ${missing[*]}"
+        echo "Install them as root, then run this command again:"
+        echo "  su -c './setup.sh deps $needed_for'"
+        echo "(where sudo is set up: sudo ./setup.sh deps $needed_for)"
         exit 1
     fi
     echo "Installing: ${missing[*]}"
@@ -88,6 +95,14 @@ decode_example() {
     ls -l out
 }
 
+# The packages a command needs besides the ones for building.
+add_packages_for() {
+    case "$1" in
+        test) packages+=("${test_packages[@]}" "${package_packages[@]}") ;;
+        package) packages+=("${package_packages[@]}") ;;
+    esac
+}
+
 case "$mode" in
     run)
         install_missing
@@ -99,7 +114,7 @@ case "$mode" in
         decode_example
         ;;
     test)
-        packages+=("${test_packages[@]}" "${package_packages[@]}")
+        add_packages_for test
         install_missing
         build
         (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)")
@@ -109,7 +124,7 @@ case "$mode" in
         build
         ;;
     package)
-        packages+=("${package_packages[@]}")
+        add_packages_for package
         install_missing
         build
         cpack --config "$build_dir/CPackConfig.cmake" -B "$build_dir"
@@ -117,8 +132,18 @@ case "$mode" in
         echo "The package:"
         ls "$build_dir"/vekdc_*.deb
         ;;
+    deps)
+        case "$needed_for" in
+            run | build | test | package) add_packages_for "$needed_for" ;;
+            *)
+                echo "usage: $0 deps [run|test|package]" >&2
+                exit 64
+                ;;
+        esac
+        install_missing
+        ;;
     *)
-        echo "usage: $0 [run|test|build|package]" >&2
+        echo "usage: $0 [run|test|build|package|deps]" >&2
         exit 64
         ;;
 esac

@@ -69,7 +69,7 @@ case "$case_name" in
             elif ! grep -qxF "FAIL: $message" <<<"$output"; then
                 echo "wrong message for: $action"
                 echo "  expected: FAIL: $message"
-                echo "$output" | sed 's/^/  got: /'
+                while IFS= read -r line; do echo "  got: $line"; done <<<"$output"
                 status=1
             fi
         done
@@ -100,7 +100,7 @@ case "$case_name" in
             name="${row%%|*}"
             want="${row#*|}"
             got=""
-            while IFS=: read -r weight type pattern rest; do
+            while IFS=: read -r _ type pattern _; do
                 # shellcheck disable=SC2053  # the pattern is a glob on purpose
                 if [[ "$name" == $pattern ]]; then
                     got="$type"
