@@ -23,6 +23,7 @@ fail() {
 expected=(
     bin/vekdc-cli
     share/doc/vekdc/README.md
+    share/doc/vekdc/README.ja.md
 )
 if [ "${VEKDC_GUI:-ON}" = ON ]; then
     expected+=(
