@@ -112,6 +112,14 @@ check_desktop_entry() {
     exec="$(desktop_value "$entry" Exec)"
     program="${exec%% *}"
     [ -x "$root/bin/$program" ] || fail "the desktop entry runs $program, which is not installed"
+    [ "$exec" = "$program --add %F" ] ||
+        fail "the desktop entry does not hand the files to $program --add"
+    local key
+    for key in 'GenericName[ja]' 'Comment[ja]' Comment; do
+        [ -n "$(desktop_value "$entry" "${key//[/\\[}")" ] || fail "the desktop entry has no $key"
+    done
+    [[ "$(desktop_value "$entry" Categories)" == *Utility\;*Security\;* ]] ||
+        fail "the desktop entry is not in Utility and Security"
     mime="$(desktop_value "$entry" MimeType)"
     mime="${mime%;}"
     grep -q "<mime-type type=\"$mime\"" "$root/share/mime/packages/$id.xml" 2>/dev/null ||
@@ -123,6 +131,7 @@ check_metainfo() {
     [ -f "$metainfo" ] || return 0
     grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
         fail "the metainfo does not launch $id.desktop"
+    grep -q "<screenshot" "$metainfo" || fail "the metainfo shows no screenshot"
     grep -q "<release version=\"$version\"" "$metainfo" ||
         fail "the metainfo's release is not version $version"
 }

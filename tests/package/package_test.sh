@@ -44,6 +44,10 @@ faults=(
     'sed -i s/application.x-vek/application\\/x-other/ share/applications/ID.desktop|the desktop entry opens application/x-other, which the MIME package does not define'
     'sed -i "s/<release version=\"[^\"]*\"/<release version=\"0.9\"/" share/metainfo/ID.metainfo.xml|the metainfo'"'"'s release is not version VERSION'
     'chmod -x bin/vekdc-cli|bin/vekdc-cli is not executable'
+    'sed -i "s/^Exec=.*/Exec=vekdc %F/" share/applications/ID.desktop|the desktop entry does not hand the files to vekdc --add'
+    'sed -i "/^Comment.ja.=/d" share/applications/ID.desktop|the desktop entry has no Comment[ja]'
+    'sed -i "s/^Categories=.*/Categories=Utility;/" share/applications/ID.desktop|the desktop entry is not in Utility and Security'
+    'sed -i "/<screenshot/d" share/metainfo/ID.metainfo.xml|the metainfo shows no screenshot'
 )
 
 case "$case_name" in
