@@ -32,6 +32,7 @@ if [ "${VEKDC_GUI:-ON}" = ON ]; then
         "share/mime/packages/$id.xml"
         "share/metainfo/$id.metainfo.xml"
         share/man/man1/vekdc.1.gz
+        share/vekdc/translations/vekdc_en.qm
     )
     for size in ${VEKDC_ICON_SIZES:?}; do
         expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
