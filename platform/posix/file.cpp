@@ -99,6 +99,15 @@ bool link_unnamed(int fd, const std::string& path) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- FileHandle
+
+void FileHandle::close() {
+    if (native_ != kNone) {
+        ::close(native_);
+        native_ = kNone;
+    }
+}
+
 // ---------------------------------------------------------------- InputFile
 
 std::optional<InputFile> InputFile::open(const std::string& path) {
@@ -117,33 +126,12 @@ std::optional<InputFile> InputFile::open(const std::string& path) {
         errno = EISDIR;
         return std::nullopt;
     }
-    return InputFile(fd);
-}
-
-InputFile::InputFile(InputFile&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = -1;
-}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-InputFile::~InputFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
+    return InputFile(FileHandle(fd));
 }
 
 std::uint64_t InputFile::size() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
+    if (::fstat(handle_.get(), &st) != 0) {
         return 0;
     }
     return static_cast<std::uint64_t>(st.st_size);
@@ -152,7 +140,7 @@ std::uint64_t InputFile::size() const {
 bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) const {
     auto* out = static_cast<char*>(buffer);
     while (length > 0) {
-        const ssize_t n = ::pread(fd_, out, length, static_cast<off_t>(offset));
+        const ssize_t n = ::pread(handle_.get(), out, length, static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -184,7 +172,7 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         const int fd =
             ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            return OutputFile(fd, std::string());
+            return OutputFile(FileHandle(fd), std::string());
         }
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             return std::nullopt;
@@ -196,7 +184,7 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         const int hidden = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
         if (hidden >= 0) {
             remember_temp(temp);
-            return OutputFile(hidden, std::move(temp));
+            return OutputFile(FileHandle(hidden), std::move(temp));
         }
         if (errno != EEXIST) {
             return std::nullopt;
@@ -210,17 +198,15 @@ void OutputFile::allow_unnamed_files(bool allowed) {
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd_(other.fd_), temp_path_(std::move(other.temp_path_)) {
-    other.fd_ = -1;
+    : handle_(std::move(other.handle_)), temp_path_(std::move(other.temp_path_)) {
     other.temp_path_.clear();
 }
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
         discard();
-        fd_ = other.fd_;
+        handle_ = std::move(other.handle_);
         temp_path_ = std::move(other.temp_path_);
-        other.fd_ = -1;
         other.temp_path_.clear();
     }
     return *this;
@@ -231,10 +217,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    handle_.close();
     if (!temp_path_.empty()) {
         ::unlink(temp_path_.c_str());
         forget_temp(temp_path_);
@@ -243,7 +226,7 @@ void OutputFile::discard() {
 }
 
 bool OutputFile::write(const void* data, std::size_t length) {
-    return write_all(fd_, static_cast<const char*>(data), length);
+    return write_all(handle_.get(), static_cast<const char*>(data), length);
 }
 
 namespace {
@@ -336,10 +319,10 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
     // buffer where the system offers neither.
     Copied copied = Copied::Unsupported;
     if (length >= kSpliceThreshold) {
-        copied = splice_copy(source.descriptor(), offset, fd_, length);
+        copied = splice_copy(source.handle().get(), offset, handle_.get(), length);
     }
     if (copied == Copied::Unsupported) {
-        copied = range_copy(source.descriptor(), offset, fd_, length);
+        copied = range_copy(source.handle().get(), offset, handle_.get(), length);
     }
     if (copied != Copied::Unsupported) {
         return copied == Copied::Done;
@@ -360,11 +343,11 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
 
 OutputFile::Publish OutputFile::publish_new(const std::string& path) {
     const auto host = host_path(path);
-    if (!host || fd_ < 0) {
+    if (!host || !handle_) {
         return Publish::Failed;
     }
     if (temp_path_.empty()) {
-        if (link_unnamed(fd_, *host)) {
+        if (link_unnamed(handle_.get(), *host)) {
             return Publish::Done;
         }
         return errno == EEXIST ? Publish::Exists : Publish::Failed;
@@ -388,11 +371,11 @@ OutputFile::Publish OutputFile::publish_new(const std::string& path) {
 
 bool OutputFile::publish_replacing(const std::string& path) {
     const auto host = host_path(path);
-    if (!host || fd_ < 0) {
+    if (!host || !handle_) {
         return false;
     }
     // The file replaces something the user had: make its content durable first.
-    if (::fsync(fd_) != 0) {
+    if (::fsync(handle_.get()) != 0) {
         return false;
     }
     if (temp_path_.empty()) {
@@ -400,7 +383,7 @@ bool OutputFile::publish_replacing(const std::string& path) {
         const std::string folder = folder_of(*host);
         for (int attempt = 0; attempt < 100 && temp_path_.empty(); ++attempt) {
             std::string temp = hidden_name(folder);
-            if (link_unnamed(fd_, temp)) {
+            if (link_unnamed(handle_.get(), temp)) {
                 remember_temp(temp);
                 temp_path_ = std::move(temp);
             } else if (errno != EEXIST) {
