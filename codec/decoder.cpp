@@ -43,60 +43,63 @@ Header read_header(const platform::InputFile& in, std::uint64_t size, const std:
     return header;
 }
 
-// y = J_inv * (B * x) for the twelve doubles of the block, rounded to bytes;
-// nothing when an element is not a finite number.
-std::optional<std::array<std::uint8_t, kPlainLength>> decipher(const unsigned char* block, Matrix B,
-                                                               Matrix J_inv) {
-    MatrixPtr x(alloc_matrix(kBlockLength, 1));
-    for (int i = 0; i < kBlockLength; ++i) {
-        x.get()[i][0] = detail::load_f64(block + 8 * i);
+// The cipher block of an open file whose header has been checked.
+cipher_block read_block(const platform::InputFile& in, std::uint64_t offset) {
+    std::array<unsigned char, kBlockBytes> bytes{};
+    if (!in.read_at(bytes.data(), bytes.size(), offset)) {
+        fatal("This is not a pVEK file.", 1);
     }
-    MatrixPtr v(multiply_matrix(B, x.get(), kPlainLength, kBlockLength, 1));
-    MatrixPtr y(multiply_matrix(J_inv, v.get(), kPlainLength, kPlainLength, 1));
-    std::array<std::uint8_t, kPlainLength> bytes{};
-    for (int i = 0; i < kPlainLength; ++i) {
-        const auto byte = round_to_byte(y.get()[i][0]);
-        if (!byte) {
-            return std::nullopt;
-        }
-        bytes[static_cast<std::size_t>(i)] = *byte;
+    cipher_block block{};
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = detail::load_f64(bytes.data() + 8 * i);
     }
-    return bytes;
+    return block;
 }
 
-// The common road of both modes once the input is open and checked.
+// The common road of both modes once the input is open and checked. The key
+// is checked before anything is written.
 int decode_open_file(const platform::InputFile& in, std::uint64_t size, const Header& header,
                      std::string& path, const std::string& out_dir, Matrix B, Matrix J_inv,
-                     std::string& out_stem, std::string& out_ext, std::string* written_path) {
+                     std::string& out_stem, std::string& out_ext, std::string* written_path,
+                     const progress_watch* watch) {
     const std::string extension(*extension_of_type(header.type_code));
     out_ext = extension;
     std::string name;
     split_path(path, name, out_stem);
+
+    const std::uint64_t prefix = static_cast<std::uint64_t>(header.clear_prefix_length);
+    const std::uint64_t block_offset = kHeaderBytes + prefix;
+    const auto plain = open_block(read_block(in, block_offset), header.type_code, B, J_inv);
+    if (!plain) {
+        platform::app_message("与えられた鍵ではファイル" + path + "の暗号を解除できません。");
+        return 0;
+    }
 
     const std::string first_choice = out_dir + out_stem + "." + extension;
     auto out = platform::OutputFile::create_beside(first_choice);
     if (!out) {
         fatal("dec out file open error", -1);
     }
-
-    const std::uint64_t prefix = static_cast<std::uint64_t>(header.clear_prefix_length);
-    const std::uint64_t block_offset = kHeaderBytes + prefix;
-    std::array<unsigned char, kBlockBytes> block{};
-    if (!out->copy_from(in, kHeaderBytes, prefix)) {
-        fatal("dec out file write error", -1);
-    }
-    if (!in.read_at(block.data(), block.size(), block_offset)) {
-        fatal("This is not a pVEK file.", 1);
-    }
-    const auto plain = decipher(block.data(), B, J_inv);
-    if (!plain || (*plain)[0] != static_cast<std::uint32_t>(header.type_code)) {
-        // The unfinished output is discarded with `out`.
-        platform::app_message("与えられた鍵ではファイル" + path + "の暗号を解除できません。");
-        return 0;
-    }
+    // Progress counts the bytes of the encrypted file handled so far.
+    bool stopped = false;
+    const auto step_from = [&](std::uint64_t start) -> platform::OutputFile::CopyStep {
+        if (watch == nullptr || !*watch) {
+            return {};
+        }
+        return [&, start](std::uint64_t copied) {
+            stopped = !(*watch)(start + copied, size);
+            return !stopped;
+        };
+    };
     const std::uint64_t rest_offset = block_offset + kBlockBytes;
-    if (!out->write(plain->data() + 1, kPlainSpan) ||
-        !out->copy_from(in, rest_offset, size - rest_offset)) {
+    const bool written =
+        out->copy_from(in, kHeaderBytes, prefix, step_from(kHeaderBytes)) &&
+        out->write(plain->data() + 1, kPlainSpan) &&
+        out->copy_from(in, rest_offset, size - rest_offset, step_from(rest_offset));
+    if (stopped) {
+        return 0;  // the unfinished output is discarded with `out`
+    }
+    if (!written) {
         fatal("dec out file write error", -1);
     }
 
@@ -130,8 +133,8 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
 }  // namespace
 
 int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
-                std::string& out_stem, std::string& out_ext, int dialog,
-                std::string* written_path) {
+                std::string& out_stem, std::string& out_ext, int dialog, std::string* written_path,
+                const progress_watch* watch) {
     if (B == nullptr || J_inv == nullptr) {
         fatal("Fatal error: B or J_inv is null.", 1);
     }
@@ -151,7 +154,7 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
         const std::uint64_t size = in->size();
         const Header header = read_header(*in, size, path);
         return decode_open_file(*in, size, header, path, out_dir, B, J_inv, out_stem, out_ext,
-                                written_path);
+                                written_path, watch);
     }
 
     if (platform::services().message_box(
@@ -173,7 +176,7 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
     std::string stem;
     split_path(chosen, path, stem);
     return decode_open_file(in, size, header, path, out_dir, B, J_inv, out_stem, out_ext,
-                            written_path);
+                            written_path, watch);
 }
 
 }  // namespace vekdc

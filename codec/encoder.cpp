@@ -32,8 +32,10 @@ std::array<unsigned char, kBlockBytes> encipher(const double (&x)[kPlainLength],
 
 // Writes the pVEK form of an open plain file to `out_path`, replacing any
 // file of that name once the new one is complete.
-void write_pvek(const platform::InputFile& in, const std::string& shown, int type_code,
-                const std::string& out_path, Matrix A, int clear_prefix_length, int header_extra) {
+// Returns false when `watch` stopped it; the unfinished output is then discarded.
+bool write_pvek(const platform::InputFile& in, const std::string& shown, int type_code,
+                const std::string& out_path, Matrix A, int clear_prefix_length, int header_extra,
+                const progress_watch* watch) {
     const std::uint64_t size = in.size();
     if (clear_prefix_length < 0) {
         fatal("The clear prefix length " + std::to_string(clear_prefix_length) +
@@ -68,11 +70,25 @@ void write_pvek(const platform::InputFile& in, const std::string& shown, int typ
     }
     const auto block = encipher(x, A);
     const std::uint64_t rest = prefix + kPlainSpan;
-    if (!out->write(header.data(), header.size()) || !out->copy_from(in, 0, prefix) ||
-        !out->write(block.data(), block.size()) || !out->copy_from(in, rest, size - rest) ||
-        !out->publish_replacing(out_path)) {
+    // Progress counts the bytes of the plain file handled so far.
+    bool stopped = false;
+    platform::OutputFile::CopyStep step;
+    if (watch != nullptr && *watch) {
+        step = [&](std::uint64_t copied) {
+            stopped = !(*watch)(rest + copied, size);
+            return !stopped;
+        };
+    }
+    const bool written = out->write(header.data(), header.size()) &&
+                         out->copy_from(in, 0, prefix) && out->write(block.data(), block.size()) &&
+                         out->copy_from(in, rest, size - rest, step);
+    if (stopped) {
+        return false;
+    }
+    if (!written || !out->publish_replacing(out_path)) {
         fatal("enc out file write error", -1);
     }
+    return true;
 }
 
 // Sequential reader of a plain file in bounded chunks.
@@ -156,7 +172,8 @@ void write_blocks(const platform::InputFile& in, int type_code, const std::strin
 }  // namespace
 
 int encode_file(std::string& path, const std::string& out_dir, Matrix A, int dialog, bool pvek,
-                int clear_prefix_length, int header_extra, std::string* written_path) {
+                int clear_prefix_length, int header_extra, std::string* written_path,
+                const progress_watch* watch) {
     if (A == nullptr) {
         fatal("Fatal error: A is null.", 1);
     }
@@ -169,11 +186,11 @@ int encode_file(std::string& path, const std::string& out_dir, Matrix A, int dia
             fatal(path + " cannot be opened (in batch mode encoder)", 1);
         }
         const int type_code = file_type_code(last_three_characters(path));
-        std::string name;
-        std::string stem;
-        split_path(path, name, stem);
-        const std::string out_path = out_dir + stem + ".vek";
-        write_pvek(*in, path, type_code, out_path, A, clear_prefix_length, header_extra);
+        const std::string out_path = encoded_path(path, out_dir);
+        if (!write_pvek(*in, path, type_code, out_path, A, clear_prefix_length, header_extra,
+                        watch)) {
+            return 0;
+        }
         if (written_path != nullptr) {
             *written_path = out_path;
         }
@@ -201,7 +218,10 @@ int encode_file(std::string& path, const std::string& out_dir, Matrix A, int dia
     const int type_code = file_type_code(last_three_characters(path));
     const std::string out_path = stem + ".vek";
     if (pvek) {
-        write_pvek(in, path, type_code, out_path, A, clear_prefix_length, header_extra);
+        if (!write_pvek(in, path, type_code, out_path, A, clear_prefix_length, header_extra,
+                        watch)) {
+            return 0;
+        }
     } else {
         write_blocks(in, type_code, out_path, A);
     }

@@ -45,11 +45,18 @@ std::optional<std::string_view> extension_of_type(std::int32_t code) {
     return std::nullopt;
 }
 
-int file_type_code(std::string_view last_three) {
+std::optional<int> accepted_type_code(std::string_view last_three) {
     for (const auto& entry : kTypes) {
         if (last_three == entry.extension) {
             return entry.code;
         }
+    }
+    return std::nullopt;
+}
+
+int file_type_code(std::string_view last_three) {
+    if (const auto code = accepted_type_code(last_three)) {
+        return *code;
     }
     if (last_three == "vek") {
         platform::app_message("I do not want to encrypt a vek file.");

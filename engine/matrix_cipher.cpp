@@ -92,36 +92,71 @@ const char* create_announcement(bool create_A, bool random, bool save) {
                   : "I will create regular B and the oppsite A but will not save them.";
 }
 
+// The progress watch of one file: forwards progress to the observer and asks
+// it whether to stop; `stopped` records that it did.
+progress_watch watch_for(job_step step, std::size_t index, job_observer& observer, bool& stopped) {
+    return [step, index, &observer, &stopped](std::uint64_t done, std::uint64_t total) {
+        observer.file_progress(step, index, done, total);
+        stopped = observer.stop_requested();
+        return !stopped;
+    };
+}
+
+// What became of one entry of a list.
+enum class entry_outcome { written, refused, stopped };
+
 // Encodes one file of a list (or, in dialog mode, the file the user picks)
 // and tells the observer what became of it.
-void encode_entry(std::string path, const std::string& folder, Matrix A, int dialog,
-                  const job_options& o, std::size_t index, job_observer& observer) {
+entry_outcome encode_entry(std::string path, const std::string& folder, Matrix A, int dialog,
+                           const job_options& o, std::size_t index, job_observer& observer) {
+    if (observer.stop_requested()) {
+        observer.job_stopped(job_step::encode, index);
+        return entry_outcome::stopped;
+    }
     std::string written;
+    bool stopped = false;
+    const progress_watch watch = watch_for(job_step::encode, index, observer, stopped);
     observer.file_started(job_step::encode, index, path);
     if (encode_file(path, folder, A, dialog, o.pvek, o.clear_prefix_length, o.header_extra,
-                    &written) == 1) {
+                    &written, &watch) == 1) {
         observer.file_written(job_step::encode, index, path, written);
-    } else {
-        observer.file_refused(job_step::encode, index, path);
+        return entry_outcome::written;
     }
+    if (stopped) {
+        observer.job_stopped(job_step::encode, index);
+        return entry_outcome::stopped;
+    }
+    observer.file_refused(job_step::encode, index, path);
+    return entry_outcome::refused;
 }
 
 // Decodes one file likewise; a file decoded from a list is opened in its viewer.
-void decode_entry(std::string path, std::string& folder, Matrix B, Matrix J_inv, int dialog,
-                  std::size_t index, job_observer& observer) {
+entry_outcome decode_entry(std::string path, std::string& folder, Matrix B, Matrix J_inv,
+                           int dialog, std::size_t index, job_observer& observer) {
+    if (observer.stop_requested()) {
+        observer.job_stopped(job_step::decode, index);
+        return entry_outcome::stopped;
+    }
     std::string stem;
     std::string extension;
     std::string written;
+    bool stopped = false;
+    const progress_watch watch = watch_for(job_step::decode, index, observer, stopped);
     observer.file_started(job_step::decode, index, path);
-    if (decode_file(path, folder, B, J_inv, stem, extension, dialog, &written) != 1) {
+    if (decode_file(path, folder, B, J_inv, stem, extension, dialog, &written, &watch) != 1) {
+        if (stopped) {
+            observer.job_stopped(job_step::decode, index);
+            return entry_outcome::stopped;
+        }
         observer.file_refused(job_step::decode, index, path);
-        return;
+        return entry_outcome::refused;
     }
     if (dialog == 0) {
         // The file just written, also when it got a tick-suffixed name.
         open_viewer(written, extension);
     }
     observer.file_written(job_step::decode, index, path, written);
+    return entry_outcome::written;
 }
 
 }  // namespace
@@ -292,8 +327,10 @@ void CMatrixCipher::normal_job(Job& job) {
             encode_entry(std::string(), job.encode_folder, job.A.get(), 1, o, 0, observer);
         } else {
             for (std::size_t i = 0; i < job.encode_table.size(); ++i) {
-                encode_entry(job.encode_table[i], job.encode_folder, job.A.get(), 0, o, i,
-                             observer);
+                if (encode_entry(job.encode_table[i], job.encode_folder, job.A.get(), 0, o, i,
+                                 observer) == entry_outcome::stopped) {
+                    return;
+                }
             }
         }
     }
@@ -304,8 +341,10 @@ void CMatrixCipher::normal_job(Job& job) {
                          observer);
         } else {
             for (std::size_t i = 0; i < job.decode_table.size(); ++i) {
-                decode_entry(job.decode_table[i], job.decode_folder, job.B.get(), job.J_inv.get(),
-                             0, i, observer);
+                if (decode_entry(job.decode_table[i], job.decode_folder, job.B.get(),
+                                 job.J_inv.get(), 0, i, observer) == entry_outcome::stopped) {
+                    return;
+                }
             }
         }
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -50,6 +51,16 @@ private:
     Native native_ = kNone;
 };
 
+// What a path names, looked at without opening it (opening a pipe for
+// reading would wait for a writer). Paths go through host_path().
+enum class FileKind { Missing, Regular, Folder, Pipe, Other };
+struct FileStatus {
+    FileKind kind = FileKind::Missing;
+    std::uint64_t size = 0;  // regular files only
+    int error = 0;           // the system's error number when kind is Missing
+};
+FileStatus file_status(const std::string& path);
+
 // A file opened for reading. Paths go through host_path().
 class InputFile {
 public:
@@ -89,9 +100,14 @@ public:
 
     // Appends bytes; false on a write error.
     bool write(const void* data, std::size_t length);
+    // Told the bytes copied so far after each bounded step of a copy; answers
+    // false to stop the copy there.
+    using CopyStep = std::function<bool(std::uint64_t copied)>;
     // Appends `length` bytes of `source` starting at `offset`, in bounded chunks
-    // (in-kernel copying where the system allows it).
-    bool copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length);
+    // (in-kernel copying where the system allows it). False on a read or write
+    // error, or when `step` asked to stop.
+    bool copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length,
+                   const CopyStep& step = {});
 
     enum class Publish { Done, Exists, Failed };
     // Names the file `path` unless something already has that name; never replaces.

@@ -108,6 +108,33 @@ void FileHandle::close() {
     }
 }
 
+// ---------------------------------------------------------------- file_status
+
+FileStatus file_status(const std::string& path) {
+    FileStatus status;
+    const auto host = host_path(path);
+    if (!host) {
+        status.error = ENOENT;
+        return status;
+    }
+    struct stat st {};
+    if (::stat(host->c_str(), &st) != 0) {
+        status.error = errno;
+        return status;
+    }
+    if (S_ISREG(st.st_mode)) {
+        status.kind = FileKind::Regular;
+        status.size = static_cast<std::uint64_t>(st.st_size);
+    } else if (S_ISDIR(st.st_mode)) {
+        status.kind = FileKind::Folder;
+    } else if (S_ISFIFO(st.st_mode)) {
+        status.kind = FileKind::Pipe;
+    } else {
+        status.kind = FileKind::Other;
+    }
+    return status;
+}
+
 // ---------------------------------------------------------------- InputFile
 
 std::optional<InputFile> InputFile::open(const std::string& path) {
@@ -311,18 +338,24 @@ Copied range_copy(int in_fd, std::uint64_t& offset, int out_fd, std::uint64_t& l
 
 }  // namespace
 
-bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length) {
+namespace {
+
+// Bytes between two calls of a copy's step function.
+constexpr std::uint64_t kCopyStepBytes = std::uint64_t{16} << 20;
+
+// One uninterrupted copy: in-kernel first, through a pipe for large ranges; a
+// bounded buffer where the system offers neither.
+bool copy_range(const InputFile& source, std::uint64_t offset, int out_fd, std::uint64_t length,
+                const std::function<bool(const void*, std::size_t)>& write_buffer) {
     if (length == 0) {
         return true;
     }
-    // In-kernel copying first, through a pipe for large ranges; a bounded
-    // buffer where the system offers neither.
     Copied copied = Copied::Unsupported;
     if (length >= kSpliceThreshold) {
-        copied = splice_copy(source.handle().get(), offset, handle_.get(), length);
+        copied = splice_copy(source.handle().get(), offset, out_fd, length);
     }
     if (copied == Copied::Unsupported) {
-        copied = range_copy(source.handle().get(), offset, handle_.get(), length);
+        copied = range_copy(source.handle().get(), offset, out_fd, length);
     }
     if (copied != Copied::Unsupported) {
         return copied == Copied::Done;
@@ -332,11 +365,35 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
     while (length > 0) {
         const std::size_t chunk =
             static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
-        if (!source.read_at(buffer.data(), chunk, offset) || !write(buffer.data(), chunk)) {
+        if (!source.read_at(buffer.data(), chunk, offset) || !write_buffer(buffer.data(), chunk)) {
             return false;
         }
         offset += chunk;
         length -= chunk;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length,
+                           const CopyStep& step) {
+    const auto write_buffer = [this](const void* data, std::size_t size) {
+        return write(data, size);
+    };
+    if (!step) {
+        return copy_range(source, offset, handle_.get(), length, write_buffer);
+    }
+    std::uint64_t copied = 0;
+    while (copied < length) {
+        const std::uint64_t slice = std::min(length - copied, kCopyStepBytes);
+        if (!copy_range(source, offset + copied, handle_.get(), slice, write_buffer)) {
+            return false;
+        }
+        copied += slice;
+        if (!step(copied)) {
+            return false;
+        }
     }
     return true;
 }

@@ -1,8 +1,11 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -255,6 +258,63 @@ TEST_P(OutputFileTest, CopiesLargeUnalignedRangesExactly) {
     ASSERT_EQ(out->publish_new(dir / "copy"), OutputFile::Publish::Done);
     EXPECT_EQ(test::read_file(dir / "copy"),
               "0123456789" + content.substr(77, content.size() - 77 - 123) + content.substr(5, 3));
+}
+
+TEST_P(OutputFileTest, StepsThroughALargeCopyAndStopsWhenAsked) {
+    TempDir dir;
+    const std::string content = test::pattern_bytes((40u << 20) + 3, 5);
+    test::write_file(dir / "source", content);
+    auto in = InputFile::open(dir / "source");
+    ASSERT_TRUE(in);
+    {
+        std::vector<std::uint64_t> steps;
+        auto out = OutputFile::create_beside(dir / "copy");
+        ASSERT_TRUE(out);
+        ASSERT_TRUE(out->copy_from(*in, 1, content.size() - 1, [&](std::uint64_t copied) {
+            steps.push_back(copied);
+            return true;
+        }));
+        ASSERT_EQ(out->publish_new(dir / "copy"), OutputFile::Publish::Done);
+        EXPECT_EQ(test::read_file(dir / "copy"), content.substr(1));
+        // Bounded steps that rise to the whole length.
+        ASSERT_GE(steps.size(), 3u);
+        EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+        EXPECT_EQ(steps.back(), content.size() - 1);
+    }
+    {
+        int calls = 0;
+        auto out = OutputFile::create_beside(dir / "stopped");
+        ASSERT_TRUE(out);
+        EXPECT_FALSE(
+            out->copy_from(*in, 0, content.size(), [&](std::uint64_t) { return ++calls < 2; }));
+        EXPECT_EQ(calls, 2);
+    }
+    EXPECT_FALSE(test::exists(dir / "stopped"));
+}
+
+TEST(FileStatus, TellsWhatAPathNamesWithoutOpeningIt) {
+    TempDir dir;
+    test::write_file(dir / "plain", "12345");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        FileKind kind;
+        std::uint64_t size;
+        int error;
+    } cases[] = {
+        {dir / "plain", FileKind::Regular, 5, 0},
+        {dir.path(), FileKind::Folder, 0, 0},
+        {dir / "pipe", FileKind::Pipe, 0, 0},  // would block if it were opened
+        {"/dev/null", FileKind::Other, 0, 0},
+        {dir / "missing", FileKind::Missing, 0, ENOENT},
+        {dir / "plain/below", FileKind::Missing, 0, ENOTDIR},
+    };
+    for (const auto& c : cases) {
+        const FileStatus status = file_status(c.path);
+        EXPECT_EQ(status.kind, c.kind) << c.path;
+        EXPECT_EQ(status.size, c.size) << c.path;
+        EXPECT_EQ(status.error, c.error) << c.path;
+    }
 }
 
 TEST(InputFile, RefusesFoldersAndMissingFiles) {
