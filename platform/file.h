@@ -103,6 +103,8 @@ public:
     // Told the bytes copied so far after each bounded step of a copy; answers
     // false to stop the copy there.
     using CopyStep = std::function<bool(std::uint64_t copied)>;
+    // Bytes between two calls of a copy's step function.
+    static constexpr std::uint64_t kCopyStepBytes = std::uint64_t{16} << 20;
     // Appends `length` bytes of `source` starting at `offset`, in bounded chunks
     // (in-kernel copying where the system allows it). False on a read or write
     // error, or when `step` asked to stop.
@@ -119,6 +121,8 @@ private:
     OutputFile(FileHandle handle, std::string temp_path)
         : handle_(std::move(handle)), temp_path_(std::move(temp_path)) {}
     void discard();
+    // Done with a file that has its final name (Windows closes it here).
+    void published();
 
     FileHandle handle_;
     std::string temp_path_;  // empty for an unnamed file

@@ -340,9 +340,6 @@ Copied range_copy(int in_fd, std::uint64_t& offset, int out_fd, std::uint64_t& l
 
 namespace {
 
-// Bytes between two calls of a copy's step function.
-constexpr std::uint64_t kCopyStepBytes = std::uint64_t{16} << 20;
-
 // One uninterrupted copy: in-kernel first, through a pipe for large ranges; a
 // bounded buffer where the system offers neither.
 bool copy_range(const InputFile& source, std::uint64_t offset, int out_fd, std::uint64_t length,
