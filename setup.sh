@@ -6,14 +6,25 @@
 #                      the bundled example into out/ with vekdc-cli
 #   ./setup.sh test    install what is missing, build, run every test
 #   ./setup.sh build   install what is missing and build only
+#   ./setup.sh windows install what is missing, cross-build vekdc-cli.exe for
+#                      64-bit Windows and pack it with README and the examples
+#                      into build-windows/vekdc-cli-VERSION-windows-x86_64.zip
+#   ./setup.sh windows-test
+#                      the same, running the core and CLI tests under wine
+#                      first (in the wine prefix WINEPREFIX, by default one of
+#                      VekDC's own in ~/.cache/vekdc/wine)
 #
-# BUILD_DIR (default: build) and BUILD_TYPE (default: RelWithDebInfo) can be
-# set in the environment; CMAKE_ARGS is passed on to cmake.
+# BUILD_DIR (default: build, or build-windows for the Windows modes) and
+# BUILD_TYPE (default: RelWithDebInfo) can be set in the environment;
+# CMAKE_ARGS is passed on to cmake.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode="${1:-run}"
-build_dir="${BUILD_DIR:-build}"
+case "$mode" in
+    windows*) build_dir="${BUILD_DIR:-build-windows}" ;;
+    *) build_dir="${BUILD_DIR:-build}" ;;
+esac
 build_type="${BUILD_TYPE:-RelWithDebInfo}"
 
 # What building and running needs.
@@ -31,9 +42,13 @@ test_packages=(
     xvfb xauth
     fonts-noto-cjk
     clang libclang-rt-14-dev
-    g++-mingw-w64-x86-64-posix wine64
+    g++-mingw-w64-x86-64-posix wine64 googletest
     desktop-file-utils appstream
 )
+# What the Windows build needs: the cross compiler; its tests also wine and
+# GoogleTest's sources, which are built with the cross compiler.
+windows_packages=(cmake make g++-mingw-w64-x86-64-posix)
+windows_test_packages=(wine64 googletest)
 
 install_missing() {
     local missing=()
@@ -58,6 +73,15 @@ install_missing() {
 build() {
     # shellcheck disable=SC2086
     cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" ${CMAKE_ARGS:-}
+    cmake --build "$build_dir" -j"$(nproc)"
+}
+
+# Cross-builds for Windows; with tests, runs them under wine.
+build_windows() {
+    local tests="$1"
+    # shellcheck disable=SC2086
+    cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE="$build_type" -DVEKDC_BUILD_TESTS="$tests" ${CMAKE_ARGS:-}
     cmake --build "$build_dir" -j"$(nproc)"
 }
 
@@ -92,8 +116,20 @@ case "$mode" in
         install_missing
         build
         ;;
+    windows)
+        packages=("${windows_packages[@]}")
+        install_missing
+        build_windows OFF
+        (cd "$build_dir" && cpack)
+        ;;
+    windows-test)
+        packages=("${windows_packages[@]}" "${windows_test_packages[@]}")
+        install_missing
+        build_windows ON
+        (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)" && cpack)
+        ;;
     *)
-        echo "usage: $0 [run|test|build]" >&2
+        echo "usage: $0 [run|test|build|windows|windows-test]" >&2
         exit 64
         ;;
 esac
