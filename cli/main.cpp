@@ -21,6 +21,7 @@
 #include "platform/console_services.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
+#include "vekdc/version.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ using vekdc::job_step;
 
 constexpr int kUsageStatus = 64;
 constexpr int kWrongKeyStatus = 2;
-constexpr const char* kVersion = "vekdc-cli 1.20";
+constexpr const char* kVersion = "vekdc-cli " VEKDC_VERSION;
 
 const std::map<std::string, std::string> kHelp = {
     {"",

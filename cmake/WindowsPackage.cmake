@@ -1,8 +1,8 @@
 # The Windows download: vekdc-cli.exe (statically linked, so it runs without
 # any DLL beyond the system's), README and the example key and files, as one
-# zip made with `cpack` in the build folder.
-install(TARGETS vekdc-cli RUNTIME DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+# zip made with `cpack` in the build folder. vekdc-cli.exe installs itself
+# (CMAKE_INSTALL_BINDIR is the zip's top on Windows).
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/README.ja.md DESTINATION .)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION examples)
 
 set(CPACK_GENERATOR ZIP)

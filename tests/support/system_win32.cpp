@@ -70,26 +70,15 @@ std::string read_back(HANDLE file) {
     return lines;
 }
 
-// Sets "NAME=value" entries for the lifetime of the object (children inherit them).
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(const std::vector<std::string>& assignments) {
-        for (const auto& assignment : assignments) {
-            const auto equals = assignment.find('=');
-            const std::string name = assignment.substr(0, equals);
-            saved_.emplace_back(name, platform::environment_variable(name));
-            platform::set_environment_variable(name, assignment.substr(equals + 1));
-        }
+// "NAME=value" entries as the assignments of a ScopedEnvironment.
+std::vector<ScopedEnvironment::Assignment> assignments(const std::vector<std::string>& entries) {
+    std::vector<ScopedEnvironment::Assignment> result;
+    for (const auto& entry : entries) {
+        const auto equals = entry.find('=');
+        result.emplace_back(entry.substr(0, equals), entry.substr(equals + 1));
     }
-    ~ScopedEnvironment() {
-        for (const auto& [name, value] : saved_) {
-            platform::set_environment_variable(name, value);
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+    return result;
+}
 
 HANDLE start(const std::vector<std::string>& argv, const std::string& workdir, HANDLE in,
              HANDLE out, HANDLE err) {
@@ -172,7 +161,7 @@ ProcessResult run_process(const std::vector<std::string>& argv, const std::strin
     const HANDLE err = scratch_file();
     HANDLE process = nullptr;
     {
-        ScopedEnvironment environment(extra_env);
+        ScopedEnvironment environment(assignments(extra_env));
         process = start(argv, workdir, in, out, err);
     }
     ProcessResult result;

@@ -22,6 +22,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+[[maybe_unused]] const bool kLanguagePinned = [] {
+    platform::set_environment_variable("LANGUAGE", kTestLanguage);
+    return true;
+}();
+
 // Paths are UTF-8 text throughout the tests, whatever the system's code page.
 fs::path fs_path(const std::string& utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
@@ -87,6 +92,20 @@ std::string fresh_folder() {
 }
 
 }  // namespace
+
+ScopedEnvironment::ScopedEnvironment(std::vector<Assignment> assignments) {
+    for (const auto& [name, value] : assignments) {
+        previous_.emplace_back(name, platform::environment_variable(name));
+        platform::set_environment_variable(name, value);
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    // Backwards, so that a variable named twice gets its first value back.
+    for (auto it = previous_.rbegin(); it != previous_.rend(); ++it) {
+        platform::set_environment_variable(it->first, it->second);
+    }
+}
 
 TempDir::TempDir() {
     if (!in_a_test()) {
