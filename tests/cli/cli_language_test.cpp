@@ -46,10 +46,10 @@ TEST(CliLanguage, TheWrongKeyNoticeFollowsTheLocale) {
     ASSERT_EQ(mine.status, 0) << mine.err;
     ASSERT_EQ(theirs.status, 0) << theirs.err;
     test::write_file(dir / "plain" + test::kSep + "note.txt", test::pattern_bytes(300, 7));
-    ASSERT_EQ(
-        cli({"encode", "-k", first_line(theirs.out), "-o", dir / "enc", dir / "plain" + test::kSep + "note.txt"})
-            .status,
-        0);
+    ASSERT_EQ(cli({"encode", "-k", first_line(theirs.out), "-o", dir / "enc",
+                   dir / "plain" + test::kSep + "note.txt"})
+                  .status,
+              0);
     const std::string vek = dir / "enc" + test::kSep + "note.vek";
 
     for (const LanguageCase& c : kCases) {
