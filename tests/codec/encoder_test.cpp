@@ -1,6 +1,7 @@
+#ifndef _WIN32
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <bit>
 #include <cmath>
@@ -31,9 +32,9 @@ protected:
         test::write_file(dir / name, content);
         std::string path = dir / name;
         std::string written;
-        EXPECT_EQ(
-            encode_file(path, dir.path() + "/", A.get(), 0, true, prefix, header_extra, &written),
-            1);
+        EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), 0, true, prefix, header_extra,
+                              &written),
+                  1);
         return written;
     }
 
@@ -128,7 +129,7 @@ TEST_F(EncoderTest, ReplacesAnOlderOutputWithTheCompleteNewOne) {
 TEST_F(EncoderTest, DialogModeWritesIntoTheCurrentFolder) {
     const std::string plain = test::pattern_bytes(40, 24);
     test::write_file(dir / "d.wav", plain);
-    ::mkdir((dir / "cwd").c_str(), 0755);
+    test::make_folder(dir / "cwd");
     recorder->setNextFile(dir / "d.wav");
     std::string path;
     std::string written;
@@ -149,11 +150,11 @@ TEST_F(EncoderTest, DialogModeWritesIntoTheCurrentFolder) {
 
 TEST_F(EncoderTest, NothingHappensWithoutAFileOrAMode) {
     std::string path = dir / "never.txt";
-    EXPECT_EQ(encode_file(path, dir.path() + "/", A.get(), 0, false, 0, 1), 0);
+    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), 0, false, 0, 1), 0);
     path.clear();
-    EXPECT_EQ(encode_file(path, dir.path() + "/", A.get(), 1, true, 0, 1), 0);  // cancelled
+    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), 1, true, 0, 1), 0);  // cancelled
     recorder->setNextFile(dir / "absent.txt");
-    EXPECT_EQ(encode_file(path, dir.path() + "/", A.get(), 1, false, 0, 1), 0);
+    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), 1, false, 0, 1), 0);
     EXPECT_NE(recorder->boxes.back().text.find(dir / "absent.txt"), std::string::npos);
     EXPECT_TRUE(dir.entries().empty());
 }
@@ -163,7 +164,7 @@ class BlockFormTest : public EncoderTest {
 protected:
     std::string encode_blocks(const std::string& name, const std::string& plain) {
         test::write_file(dir / name, plain);
-        ::mkdir((dir / "cwd").c_str(), 0755);
+        test::make_folder(dir / "cwd");
         recorder->setNextFile(dir / name);
         std::string path;
         test::CurrentFolder here(dir / "cwd");
@@ -241,25 +242,27 @@ TEST_F(EncoderDeathTest, RefusalsLeaveNoOutput) {
     auto batch = [&](std::string path, const std::string& folder, int prefix) {
         encode_file(path, folder, A.get(), 0, true, prefix, 1);
     };
-    const std::string here = dir.path() + "/";
+    const std::string here = dir.path() + test::kSep;
     EXPECT_EXIT(batch(dir / "short.txt", here, 0), testing::ExitedWithCode(1),
-                "^VekDC: .*/short.txt is too short to encode: it holds 9 bytes, and a clear "
-                "prefix of 0 needs at least 10 \\(encoder\\).\n$");
+                "^VekDC: .*" + test::kSepPattern +
+                    "short.txt is too short to encode: it holds 9 bytes, and a clear prefix of 0 "
+                    "needs at least 10 \\(encoder\\).\n$");
     EXPECT_EXIT(batch(dir / "prefix.txt", here, 4), testing::ExitedWithCode(1),
                 "prefix.txt is too short to encode: it holds 13 bytes, and a clear prefix of 4 "
                 "needs at least 14");
     EXPECT_EXIT(batch(dir / "ok.txt", here, -1), testing::ExitedWithCode(1),
                 "^VekDC: The clear prefix length -1 is negative \\(encoder\\).\n$");
     EXPECT_EXIT(batch(dir / "notes.TXT", here, 0), testing::ExitedWithCode(0),
-                "^VekDC: Sorry, VEK encoder is not ready for this type of file.: .*/notes.TXT\n$");
-    EXPECT_EXIT(
-        batch(dir / "missing.txt", here, 0), testing::ExitedWithCode(1),
-        "^VekDC: .*/missing.txt cannot be opened \\(in batch mode encoder\\): No such file or "
-        "directory\n$");
+                "^VekDC: Sorry, VEK encoder is not ready for this type of file.: .*" +
+                    test::kSepPattern + "notes.TXT\n$");
+    EXPECT_EXIT(batch(dir / "missing.txt", here, 0), testing::ExitedWithCode(1),
+                "^VekDC: .*" + test::kSepPattern +
+                    "missing.txt cannot be opened \\(in batch mode encoder\\): .+\n$");
     EXPECT_EXIT(batch("", here, 0), testing::ExitedWithCode(1),
                 "^VekDC: file name is not given in batch mode \\(encoder\\).\n$");
-    EXPECT_EXIT(batch(dir / "ok.txt", dir / "none/", 0), testing::ExitedWithCode(255),
-                "^VekDC: enc out file open error: .*/none/ok.vek: No such file or directory\n$");
+    EXPECT_EXIT(batch(dir / "ok.txt", dir / "none/", 0),
+                testing::ExitedWithCode(test::kStatusMinusOne),
+                "^VekDC: enc out file open error: .*none.ok.vek: .+\n$");
     EXPECT_EXIT(
         {
             std::string path = dir / "ok.txt";
@@ -271,6 +274,10 @@ TEST_F(EncoderDeathTest, RefusalsLeaveNoOutput) {
 }
 
 TEST_F(EncoderDeathTest, AFullDiskKeepsTheOlderOutput) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file size limit per process (RLIMIT_FSIZE) to stand in for "
+                    "a full disk";
+#else
     test::write_file(dir / "big.txt", test::pattern_bytes(100000, 4));
     test::write_file(dir / "big.vek", "the previous encrypted file");
     EXPECT_EXIT(
@@ -280,17 +287,22 @@ TEST_F(EncoderDeathTest, AFullDiskKeepsTheOlderOutput) {
             limit.rlim_cur = limit.rlim_max = 50000;
             ::setrlimit(RLIMIT_FSIZE, &limit);
             std::string path = dir / "big.txt";
-            encode_file(path, dir.path() + "/", A.get(), 0, true, 0, 1);
+            encode_file(path, dir.path() + test::kSep, A.get(), 0, true, 0, 1);
         },
         testing::ExitedWithCode(255),
         "^VekDC: enc out file write error: .*/big.vek: File too large\n$");
     EXPECT_EQ(test::read_file(dir / "big.vek"), "the previous encrypted file");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"big.txt", "big.vek"}));
+#endif
 }
 
 TEST_F(EncoderDeathTest, BlockFormOutputThatCannotBeCreatedIsNamed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows does not let a process remove its current folder, the way this test "
+                    "makes an output impossible";
+#else
     test::write_file(dir / "e.txt", test::pattern_bytes(30, 1));
-    ::mkdir((dir / "gone").c_str(), 0755);
+    test::make_folder(dir / "gone");
     EXPECT_EXIT(
         {
             // A current folder that no longer exists cannot take new files.
@@ -300,19 +312,20 @@ TEST_F(EncoderDeathTest, BlockFormOutputThatCannotBeCreatedIsNamed) {
             std::string path;
             encode_file(path, "", A.get(), 1, false, 0, 1);
         },
-        testing::ExitedWithCode(255), "VekDC: e.vek cannot be opened \\(encoder\\): [^\n]+\n$");
+        testing::ExitedWithCode(255), "VekDC: e.vek cannot be opened \\(encoder\\): .+\n$");
+#endif
 }
 
 TEST_F(EncoderDeathTest, AnOutputNameTakenByAFolderIsNotWritten) {
     test::write_file(dir / "f.txt", test::pattern_bytes(30, 1));
-    ::mkdir((dir / "f.vek").c_str(), 0755);
+    test::make_folder(dir / "f.vek");
     const test::CurrentFolder here(dir.path());
     struct Case {
         bool pvek;
         bool dialog;
         const char* message;
     } cases[] = {
-        {true, false, "^VekDC: enc out file open error: .*/f.vek: Is a directory\n$"},
+        {true, false, "^VekDC: enc out file open error: .*f.vek: Is a directory\n$"},
         {true, true, "VekDC: enc out file open error: f.vek: Is a directory\n$"},
         {false, true, "VekDC: f.vek cannot be opened \\(encoder\\): Is a directory\n$"},
     };
@@ -322,7 +335,7 @@ TEST_F(EncoderDeathTest, AnOutputNameTakenByAFolderIsNotWritten) {
             {
                 std::string path = c.dialog ? std::string() : dir / "f.txt";
                 recorder->setNextFile(dir / "f.txt");
-                encode_file(path, dir.path() + "/", A.get(), c.dialog ? 1 : 0, c.pvek, 0, 1);
+                encode_file(path, dir.path() + test::kSep, A.get(), c.dialog ? 1 : 0, c.pvek, 0, 1);
             },
             testing::ExitedWithCode(255), c.message);
     }
@@ -342,8 +355,8 @@ TEST_F(EncoderDeathTest, ABlockTheJobsKeyCannotOpenIsNeverWritten) {
             {
                 std::string path = pvek ? dir / "g.txt" : std::string();
                 recorder->setNextFile(dir / "g.txt");
-                encode_file(path, dir.path() + "/", A.get(), pvek ? 0 : 1, pvek, 0, 1, nullptr,
-                            nullptr, &wrong);
+                encode_file(path, dir.path() + test::kSep, A.get(), pvek ? 0 : 1, pvek, 0, 1,
+                            nullptr, nullptr, &wrong);
             },
             testing::ExitedWithCode(1),
             "VekDC: The key of this job cannot encode the file: its enciphered block does not "
@@ -351,8 +364,8 @@ TEST_F(EncoderDeathTest, ABlockTheJobsKeyCannotOpenIsNeverWritten) {
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"g.txt"});
         std::string path = pvek ? dir / "g.txt" : std::string();
         recorder->setNextFile(dir / "g.txt");
-        EXPECT_EQ(encode_file(path, dir.path() + "/", A.get(), pvek ? 0 : 1, pvek, 0, 1, nullptr,
-                              nullptr, &right),
+        EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), pvek ? 0 : 1, pvek, 0, 1,
+                              nullptr, nullptr, &right),
                   1);
         std::filesystem::remove(dir / "g.vek");
     }
