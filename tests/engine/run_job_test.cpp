@@ -464,9 +464,10 @@ TEST_F(RunJobDeathTest, TwoInputsForOneOutputEncodeNothing) {
 TEST_F(RunJobDeathTest, AnOutputNameTakenByAFolderIsAnOpenError) {
     test::write_file(dir / "a.txt", test::pattern_bytes(60, 2));
     test::make_folder(out() + test::kSep + "a.vek");
-    EXPECT_EXIT(engine.run_job(encode_job(B.get(), {dir / "a.txt"}, out() + test::kSep)),
-                testing::ExitedWithCode(255),
-                "^VekDC: enc out file open error: .*out.a.vek: .+\n$");
+    EXPECT_EXIT(
+        engine.run_job(encode_job(B.get(), {dir / "a.txt"}, out() + test::kSep)),
+        testing::ExitedWithCode(test::kStatusMinusOne),
+        "^VekDC: enc out file open error: .*out" + test::kSepPattern + "a.vek: Is a directory\n$");
     EXPECT_EQ(outputs(), std::vector<std::string>{"a.vek"});
 }
 
