@@ -51,7 +51,7 @@ QString RecentFileEntry(int number) {
 CVekDCApp::CVekDCApp() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.20"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setFont(JapaneseUiFont());
     QApplication::setWindowIcon(ProgramIcon());
 }
@@ -101,6 +101,14 @@ bool CVekDCApp::InitInstance(const QStringList& arguments) {
     }
     m_pMainWnd->show();
     return true;
+}
+
+void CVekDCApp::AddToInputList(const QStringList& paths) {
+    if (!m_pMainWnd) {
+        return;
+    }
+    m_pMainWnd->GetDecodeView()->AddPaths(paths);
+    m_pMainWnd->RevealDecodePanel();
 }
 
 void CVekDCApp::CreateMainFrame() {

@@ -20,6 +20,7 @@ public:
     static constexpr int kRecentFileCount = 6;
     static constexpr const char* kRecentFileSection = "Recent File List";
     static constexpr const char* kUntitled = "無題";
+    static constexpr const char* kVersion = "1.20";
 
     CVekDCApp();
     ~CVekDCApp() override;
@@ -29,6 +30,9 @@ public:
     // GetExitCode() as its status.
     bool InitInstance(const QStringList& arguments);
     int GetExitCode() const { return m_exitCode; }
+    // Files given by the desktop (vekdc --add FILE...): into the input list,
+    // with the decode panel shown, ready for ！デコード実行.
+    void AddToInputList(const QStringList& paths);
 
     CVekDCDoc* GetDocument() const { return m_pDocument.get(); }
     CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,6 +15,7 @@
 
 #include "app/UiMetrics.h"
 #include "app/VekDCDoc.h"
+#include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "platform/services.h"
 
@@ -78,6 +80,7 @@ void CVekDCView::CreateControls() {
     m_fileList->setSelectionMode(QAbstractItemView::MultiSelection);
     m_fileList->setFlow(QListView::TopToBottom);  // entries fill columns
     m_fileList->setWrapping(true);
+    m_fileList->setUniformItemSizes(true);  // lays out tens of thousands of entries at once
     m_fileList->setResizeMode(QListView::Adjust);
     m_fileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_fileList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -143,18 +146,54 @@ void CVekDCView::OnInitialUpdate() {
 }
 
 int CVekDCView::AddFileToList(const QString& path) {
-    int insert_at = m_fileList->count();
-    for (int row = 0; row < m_fileList->count(); ++row) {
-        const QString entry = m_fileList->item(row)->text();
-        if (QString::compare(entry, path, Qt::CaseInsensitive) == 0) {
-            return 0;
-        }
-        if (insert_at == m_fileList->count() && ListsBefore(path, entry)) {
-            insert_at = row;
+    if (!m_listIndex.insert(path.toCaseFolded()).second) {
+        return 0;
+    }
+    // The list is kept sorted: the first entry that sorts after the path.
+    int low = 0;
+    int high = m_fileList->count();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (ListsBefore(path, m_fileList->item(middle)->text())) {
+            high = middle;
+        } else {
+            low = middle + 1;
         }
     }
-    m_fileList->insertItem(insert_at, path);
+    m_fileList->insertItem(low, path);
     return 0;
+}
+
+int CVekDCView::AddPaths(const QStringList& paths) {
+    if (m_pDocument->m_bDecoding != 0) {
+        SetStatusText(tr("現在、デコード実行中です。"));
+        return static_cast<int>(paths.size());
+    }
+    int ignored = 0;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (path.isEmpty() || !info.exists()) {
+            ++ignored;
+        } else if (info.isDir()) {
+            // As Enter on a folder in the tree: its own encrypted files.
+            const QDir::Filters filter = QDir::Files | QDir::Hidden | QDir::System;
+            for (const QFileInfo& entry : QDir(path).entryInfoList(filter)) {
+                const QString file = entry.absoluteFilePath();
+                if (!entry.fileName().startsWith(QLatin1Char('.')) &&
+                    CLeftView::IsEncryptedPath(file)) {
+                    AddFileToList(file);
+                }
+            }
+        } else if (info.isFile()) {
+            AddFileToList(info.absoluteFilePath());
+        } else {
+            ++ignored;
+        }
+    }
+    if (ignored > 0) {
+        SetStatusText(tr("ファイルでもフォルダでもないもの %1 個を無視しました。").arg(ignored));
+    }
+    return ignored;
 }
 
 void CVekDCView::SetOutDirFromSelection() {
@@ -162,22 +201,23 @@ void CVekDCView::SetOutDirFromSelection() {
 }
 
 int CVekDCView::ClearFileList() {
-    for (int row = m_fileList->count() - 1; row >= 0; --row) {
-        delete m_fileList->takeItem(row);
-    }
+    m_fileList->clear();
+    m_listIndex.clear();
     m_pDocument->m_fileList.clear();
     return 0;
 }
 
 void CVekDCView::DeleteSelectedFiles() {
     std::vector<int> rows;
-    for (const QListWidgetItem* item : m_fileList->selectedItems()) {
-        rows.push_back(m_fileList->row(item));
+    for (const QModelIndex& index : m_fileList->selectionModel()->selectedIndexes()) {
+        rows.push_back(index.row());
     }
     // From the last to the first, so that the remaining rows stay valid.
     std::sort(rows.begin(), rows.end(), std::greater<>());
     for (int row : rows) {
-        delete m_fileList->takeItem(row);
+        QListWidgetItem* item = m_fileList->takeItem(row);
+        m_listIndex.erase(item->text().toCaseFolded());
+        delete item;
     }
 }
 

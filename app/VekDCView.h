@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <map>
+#include <set>
 
 #include "Common/matrix/matrix.h"
 #include "engine/matrix_cipher.h"
@@ -61,6 +62,11 @@ public:
     // Adds a path to the input list unless an entry equal to it (ignoring
     // letter case) is there already. Returns 0.
     int AddFileToList(const QString& path);
+    // Files given by the desktop (dropped, or named with --add): a file joins
+    // the list as with →リストに追加, a folder gives the encrypted files
+    // directly in it, as Enter in the tree does. Anything else is ignored and
+    // the status bar says how many were. Returns the number ignored.
+    int AddPaths(const QStringList& paths);
     void SetOutDirFromSelection();
     int ClearFileList();
     void DeleteSelectedFiles();
@@ -109,6 +115,9 @@ private:
     QPushButton* m_setKey = nullptr;
     QLineEdit* m_keyPath = nullptr;
     std::map<int, QWidget*> m_controls;
+    // The list's entries with their letter case folded: the "only once" rule
+    // in O(log n) per added file.
+    std::set<QString> m_listIndex;
 };
 
 }  // namespace vekdc

@@ -1,10 +1,29 @@
 // vekdc: the desktop decoder.
 #include <QApplication>
+#include <cstdio>
 
+#include "app/CommandLine.h"
 #include "app/VekDC.h"
 #include "platform/qt/qt_services.h"
 
+namespace {
+
+// Help and version are answered without a window (and without a display).
+vekdc::StartRequest ReadCommandLine(int& argc, char** argv) {
+    QCoreApplication terminal(argc, argv);
+    return vekdc::ParseCommandLine(QCoreApplication::arguments());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    const vekdc::StartRequest request = ReadCommandLine(argc, argv);
+    if (request.action == vekdc::StartRequest::Action::Answer) {
+        const QByteArray text = request.text.toLocal8Bit();
+        std::fputs(text.constData(), request.toStandardError ? stderr : stdout);
+        return request.exitCode;
+    }
+
     QApplication application(argc, argv);
     vekdc::platform::install_japanese_translations();
     vekdc::platform::QtServices services;
@@ -13,8 +32,11 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         vekdc::CVekDCApp app;
-        status = app.InitInstance(QCoreApplication::arguments().mid(1)) ? QApplication::exec()
-                                                                        : app.GetExitCode();
+        const bool started = app.InitInstance(request.arguments);
+        if (started && request.add) {
+            app.AddToInputList(request.addPaths);
+        }
+        status = started ? QApplication::exec() : app.GetExitCode();
     }
     vekdc::platform::install(previous);
     return status;

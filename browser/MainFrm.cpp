@@ -2,11 +2,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -166,6 +169,34 @@ CMainFrame::CMainFrame(CVekDCDoc* document) : m_pDocument(document) {
     CreateCommands();
     connect(m_pDocument, &CVekDCDoc::titleChanged, this, &CMainFrame::OnUpdateFrameTitle);
     OnUpdateFrameTitle();
+    setAcceptDrops(true);
+}
+
+void CMainFrame::RevealDecodePanel() {
+    const QList<int> sizes = m_wndSplitter->sizes();
+    if (sizes.value(1) > 0) {
+        return;
+    }
+    const int total = m_wndSplitter->width();
+    const int tree = std::min(CLeftView::kNarrowWidth, total / 2);
+    m_wndSplitter->setSizes({tree, std::max(0, total - tree - m_wndSplitter->handleWidth())});
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        // Anything but a local file counts as neither file nor folder.
+        paths << (url.isLocalFile() ? url.toLocalFile() : QString());
+    }
+    event->acceptProposedAction();
+    m_pDecodeView->AddPaths(paths);
+    RevealDecodePanel();
 }
 
 bool CMainFrame::OnCreateClient() {

@@ -53,6 +53,9 @@ public:
     CVekDCView* GetDecodeView() const { return m_pDecodeView; }
     CVekDCDoc* GetActiveDocument() const { return m_pDocument; }
 
+    // Narrows the tree so that the decode panel shows, if it is collapsed.
+    void RevealDecodePanel();
+
     // "<document title> - VekDC".
     void OnUpdateFrameTitle();
     // Sets the caption as given (a "[*]" in it is shown as written).
@@ -64,6 +67,9 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Files and folders dropped anywhere on the window join the input list.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     int OnCreate();
