@@ -1,5 +1,6 @@
 #include "app/VekDCView.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -106,6 +107,8 @@ void CVekDCView::CreateControls() {
     m_addToList = button(IDC_ADD_TO_LIST, QStringLiteral("→リストに追加"), 7, 75, 66, 14);
     m_clearList = button(IDC_CLEAR_LIST, QStringLiteral("×初期化"), 17, 175, 97, 14);
     m_setKey = button(IDC_SET_KEY, QStringLiteral("キーの設定"), 7, 260, 67, 14);
+    m_cancel = button(IDC_CANCEL, tr("中止"), 7, 209, 67, 14);
+    m_cancel->hide();
 
     m_keyPath = new QLineEdit(m_form);
     place(m_keyPath, IDC_KEY_PATH, 31, 280, 195, 14);
@@ -119,6 +122,13 @@ void CVekDCView::CreateControls() {
     setWidget(m_form);
 
     connect(m_decode, &QPushButton::clicked, this, [this] { StartDecode(); });
+    connect(m_cancel, &QPushButton::clicked, this, &CVekDCView::CancelDecode);
+    m_cancelAction = new QAction(this);
+    m_cancelAction->setObjectName(QStringLiteral("CancelDecode"));
+    m_cancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_cancelAction->setShortcutContext(Qt::WindowShortcut);
+    m_cancelAction->setEnabled(false);
+    connect(m_cancelAction, &QAction::triggered, this, &CVekDCView::CancelDecode);
     connect(m_addToList, &QPushButton::clicked, this,
             [this] { AddFileToList(m_pDocument->m_strSelectedPath); });
     connect(m_setOutDir, &QPushButton::clicked, this, &CVekDCView::SetOutDirFromSelection);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
@@ -180,6 +181,15 @@ void CMainFrame::RevealDecodePanel() {
     const int total = m_wndSplitter->width();
     const int tree = std::min(CLeftView::kNarrowWidth, total / 2);
     m_wndSplitter->setSizes({tree, std::max(0, total - tree - m_wndSplitter->handleWidth())});
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_pDocument->m_bDecoding != 0) {
+        event->ignore();
+        m_pDecodeView->CloseAfterRun();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

@@ -70,6 +70,8 @@ protected:
     // Files and folders dropped anywhere on the window join the input list.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // A run in progress is cancelled first; the window closes once it stopped.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     int OnCreate();
