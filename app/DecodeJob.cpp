@@ -14,6 +14,7 @@
 #include "app/DecodeRun.h"
 #include "app/VekDCDoc.h"
 #include "app/VekDCView.h"
+#include "browser/FileNames.h"
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "codec/codec.h"
@@ -114,15 +115,16 @@ QString CVekDCView::DescribeProblem(int problem, int errorNumber) {
     return reason;
 }
 
-bool CVekDCView::CheckListedFiles(const QStringList& files, std::vector<std::uint64_t>& sizes) {
+bool CVekDCView::CheckListedFiles(const QList<QByteArray>& files,
+                                  std::vector<std::uint64_t>& sizes) {
     sizes.clear();
     sizes.reserve(static_cast<std::size_t>(files.size()));
     QStringList problems;
-    for (const QString& file : files) {
-        const encrypted_inspection inspection = inspect_encrypted_file(LocalPath(file));
+    for (const QByteArray& file : files) {
+        const encrypted_inspection inspection = inspect_encrypted_file(file.toStdString());
         if (inspection.problem != file_problem::none) {
             problems << QStringLiteral("%1: %2").arg(
-                file,
+                DisplayName(file),
                 DescribeProblem(static_cast<int>(inspection.problem), inspection.error_number));
         }
         sizes.push_back(inspection.facts.size);
@@ -163,8 +165,9 @@ int CVekDCView::StartDecode() {
         ShowNotice(QString::fromUtf8(kNoOutDirMessage));
         return -1;
     }
+    const QList<QByteArray> paths = GetFileListPaths();
     std::vector<std::uint64_t> sizes;
-    if (!CheckListedFiles(doc->m_fileList, sizes)) {
+    if (!CheckListedFiles(paths, sizes)) {
         return -1;  // the list stays for the user to mend
     }
 
@@ -174,7 +177,7 @@ int CVekDCView::StartDecode() {
     doc->m_bDecoding = 1;
     SetRunning(true);
     const DecodeRun::Snapshot end =
-        RunDecodeJob(doc->m_fileList, doc->m_strOutDir, doc->m_strKeyPath, std::move(sizes));
+        RunDecodeJob(paths, doc->m_strOutDir, doc->m_strKeyPath, std::move(sizes));
     SetRunning(false);
     doc->m_bDecoding = 0;
 
@@ -182,11 +185,10 @@ int CVekDCView::StartDecode() {
     SetPanelColor(kIdleRed, kIdleGreen, kIdleBlue);
     if (end.stopped) {
         // What was not reached stays listed, so that the run can be resumed.
-        const QStringList rest =
-            doc->m_fileList.mid(static_cast<qsizetype>(end.written + end.refused));
+        const QList<QByteArray> rest = paths.mid(static_cast<qsizetype>(end.written + end.refused));
         ClearFileList();
-        for (const QString& entry : rest) {
-            AddFileToList(entry);
+        for (const QByteArray& path : rest) {
+            AddLocalFileToList(path);
         }
         SetStatusText(
             tr("デコードを中止しました。%1 個のファイルをデコードし、%2 個は拒否されました。")
@@ -222,7 +224,7 @@ Matrix CVekDCView::LoadKey(const QString& keyPath) {
     return DecodeKeyCache::Key();
 }
 
-DecodeRun::Snapshot CVekDCView::RunDecodeJob(const QStringList& fileList, const QString& outDir,
+DecodeRun::Snapshot CVekDCView::RunDecodeJob(const QList<QByteArray>& paths, const QString& outDir,
                                              const QString& keyPath,
                                              std::vector<std::uint64_t> sizes) {
     ShowNotice(QStringLiteral("出力は ") + outDir + QStringLiteral(" にされます。"));
@@ -230,9 +232,9 @@ DecodeRun::Snapshot CVekDCView::RunDecodeJob(const QStringList& fileList, const 
     copy_matrix(LoadKey(keyPath), key.get(), kKeyRows, kKeyCols);
 
     std::vector<std::string> files;
-    files.reserve(static_cast<std::size_t>(fileList.size()));
-    for (const QString& entry : fileList) {
-        files.push_back(LocalPath(entry));
+    files.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QByteArray& path : paths) {
+        files.push_back(path.toStdString());
     }
 
     // The engine runs on a worker; this thread keeps the window alive and

@@ -16,6 +16,7 @@
 
 #include "app/UiMetrics.h"
 #include "app/VekDCDoc.h"
+#include "browser/FileNames.h"
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "platform/services.h"
@@ -130,7 +131,7 @@ void CVekDCView::CreateControls() {
     m_cancelAction->setEnabled(false);
     connect(m_cancelAction, &QAction::triggered, this, &CVekDCView::CancelDecode);
     connect(m_addToList, &QPushButton::clicked, this,
-            [this] { AddFileToList(m_pDocument->m_strSelectedPath); });
+            [this] { AddLocalFileToList(SelectedLocalPath()); });
     connect(m_setOutDir, &QPushButton::clicked, this, &CVekDCView::SetOutDirFromSelection);
     connect(m_clearList, &QPushButton::clicked, this, [this] { ClearFileList(); });
     connect(m_deleteItems, &QPushButton::clicked, this, &CVekDCView::DeleteSelectedFiles);
@@ -156,21 +157,34 @@ void CVekDCView::OnInitialUpdate() {
 }
 
 int CVekDCView::AddFileToList(const QString& path) {
-    if (!m_listIndex.insert(path.toCaseFolded()).second) {
+    return AddLocalFileToList(QFile::encodeName(path));
+}
+
+QString CVekDCView::IndexKey(const QByteArray& path) {
+    // A name that is not UTF-8 is only ever equal to its own bytes.
+    return IsUtf8(path) ? QString::fromUtf8(path).toCaseFolded()
+                        : QStringLiteral("\u0001") + QString::fromLatin1(path);
+}
+
+int CVekDCView::AddLocalFileToList(const QByteArray& path) {
+    if (!m_listIndex.insert(IndexKey(path)).second) {
         return 0;
     }
+    const QString shown = DisplayName(path);
     // The list is kept sorted: the first entry that sorts after the path.
     int low = 0;
     int high = m_fileList->count();
     while (low < high) {
         const int middle = low + (high - low) / 2;
-        if (ListsBefore(path, m_fileList->item(middle)->text())) {
+        if (ListsBefore(shown, m_fileList->item(middle)->text())) {
             high = middle;
         } else {
             low = middle + 1;
         }
     }
-    m_fileList->insertItem(low, path);
+    auto* item = new QListWidgetItem(shown);
+    item->setData(Qt::UserRole, path);
+    m_fileList->insertItem(low, item);
     return 0;
 }
 
@@ -206,6 +220,14 @@ int CVekDCView::AddPaths(const QStringList& paths) {
     return ignored;
 }
 
+QByteArray CVekDCView::SelectedLocalPath() const {
+    // The bytes of the tree's selection, unless the shown path was set apart from them.
+    const QByteArray& local = m_pDocument->m_selectedLocalPath;
+    return DisplayName(local) == m_pDocument->m_strSelectedPath
+               ? local
+               : QFile::encodeName(m_pDocument->m_strSelectedPath);
+}
+
 void CVekDCView::SetOutDirFromSelection() {
     m_outDir->setText(m_pDocument->m_strSelectedPath);
 }
@@ -226,7 +248,7 @@ void CVekDCView::DeleteSelectedFiles() {
     std::sort(rows.begin(), rows.end(), std::greater<>());
     for (int row : rows) {
         QListWidgetItem* item = m_fileList->takeItem(row);
-        m_listIndex.erase(item->text().toCaseFolded());
+        m_listIndex.erase(IndexKey(item->data(Qt::UserRole).toByteArray()));
         delete item;
     }
 }
@@ -290,6 +312,15 @@ QStringList CVekDCView::GetFileListEntries() const {
         entries << m_fileList->item(row)->text();
     }
     return entries;
+}
+
+QList<QByteArray> CVekDCView::GetFileListPaths() const {
+    QList<QByteArray> paths;
+    paths.reserve(m_fileList->count());
+    for (int row = 0; row < m_fileList->count(); ++row) {
+        paths << m_fileList->item(row)->data(Qt::UserRole).toByteArray();
+    }
+    return paths;
 }
 
 void CVekDCView::SetStatusText(const QString& text) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QBrush>
+#include <QByteArray>
 #include <QColor>
 #include <QScrollArea>
 #include <QString>
@@ -77,6 +78,9 @@ public:
     // Adds a path to the input list unless an entry equal to it (ignoring
     // letter case) is there already. Returns 0.
     int AddFileToList(const QString& path);
+    // The same for a path given as the file system's bytes, which need not
+    // be UTF-8: the list shows it as text and decodes it by its bytes.
+    int AddLocalFileToList(const QByteArray& path);
     // Files given by the desktop (dropped, or named with --add): a file joins
     // the list as with →リストに追加, a folder gives the encrypted files
     // directly in it, as Enter in the tree does. Anything else is ignored and
@@ -107,8 +111,10 @@ public:
         CancelDecode();
     }
 
-    // The entries of the input list, in list order.
+    // The entries of the input list, in list order, as shown.
     QStringList GetFileListEntries() const;
+    // The same entries as the file system's bytes.
+    QList<QByteArray> GetFileListPaths() const;
 
     CMatrixCipher m_engine;
     QColor m_crBack;
@@ -130,10 +136,10 @@ private:
     // The entries that would end the program (a folder, a missing or
     // unreadable file, one that is not an encrypted file) are named in one
     // message: false. Otherwise true, with each file's size.
-    bool CheckListedFiles(const QStringList& files, std::vector<std::uint64_t>& sizes);
+    bool CheckListedFiles(const QList<QByteArray>& files, std::vector<std::uint64_t>& sizes);
     static QString DescribeProblem(int problem, int errorNumber);
     Matrix LoadKey(const QString& keyPath);
-    DecodeRun::Snapshot RunDecodeJob(const QStringList& fileList, const QString& outDir,
+    DecodeRun::Snapshot RunDecodeJob(const QList<QByteArray>& paths, const QString& outDir,
                                      const QString& keyPath, std::vector<std::uint64_t> sizes);
     void ShowRunProgress(const DecodeRun::Snapshot& progress);
     void SetRunning(bool running);
@@ -159,6 +165,8 @@ private:
     // The list's entries with their letter case folded: the "only once" rule
     // in O(log n) per added file.
     std::set<QString> m_listIndex;
+    static QString IndexKey(const QByteArray& path);
+    QByteArray SelectedLocalPath() const;
 };
 
 }  // namespace vekdc

@@ -13,11 +13,15 @@
 #include <QTest>
 #include <QThread>
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "app/DecodeRun.h"
 #include "app/VekDC.h"
 #include "app/VekDCDoc.h"
 #include "app/VekDCView.h"
+#include "browser/FileNames.h"
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "gui_test_support.h"
@@ -108,6 +112,9 @@ private slots:
     void checksEveryEntryBeforeTheRun();
     void reportsAndSkipsAFileTheKeyDoesNotOpen();
     void decodesMoreFilesThanTheOldLimits();
+    void showsNamesThatAreNotUtf8_data();
+    void showsNamesThatAreNotUtf8();
+    void decodesFilesWhoseNamesAreNotUtf8();
     void endsWhenNoKeyWasChosen();
     void endsWhenTheKeyFileIsGoneOrShort();
     void endsFromTheWorkerWithTheEnginesMessage();
@@ -506,6 +513,80 @@ void TestDecode::decodesMoreFilesThanTheOldLimits() {
     for (const Sample& sample : samples) {
         QCOMPARE(ReadFile(out + QLatin1Char('/') + sample.name), sample.bytes);
     }
+}
+
+void TestDecode::showsNamesThatAreNotUtf8_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("UTF-8") << QByteArray("/d/\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88.vek")
+                           << QStringLiteral("/d/テスト.vek");
+    QTest::newRow("Shift-JIS") << QByteArray("/d/\x83\x65\x83\x58\x83\x67.vek")
+                               << QStringLiteral("/d/テスト.vek");
+    QTest::newRow("Shift-JIS under a UTF-8 folder")
+        << QByteArray("/\xe6\x97\xa5/\x93\xfa\x96\x7b.vek") << QStringLiteral("/日/日本.vek");
+    QTest::newRow("invalid byte") << QByteArray("/d/bad\xff.vek")
+                                  << QStringLiteral("/d/bad\\xff.vek");
+    QTest::newRow("invalid bytes around UTF-8")
+        << QByteArray("/d/\xff\xe6\x97\xa5\xfe.vek") << QStringLiteral("/d/\\xff日\\xfe.vek");
+    QTest::newRow("lead byte without its second")
+        << QByteArray("/d/a\xe6.vek") << QStringLiteral("/d/a\\xe6.vek");
+}
+
+void TestDecode::showsNamesThatAreNotUtf8() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QCOMPARE(DisplayName(bytes), shown);
+    QCOMPARE(IsUtf8(bytes), QString::fromUtf8(bytes).toUtf8() == bytes);
+}
+
+void TestDecode::decodesFilesWhoseNamesAreNotUtf8() {
+    namespace fs = std::filesystem;
+    const QString folder = Folder(QStringLiteral("names"));
+    const QList<Sample> samples = MakeSamples(
+        folder, {QStringLiteral("sjis.txt"), QStringLiteral("broken.txt")}, m_keyMatrix.get(), 11);
+    // Renamed to names an old Windows archive or a broken copy would give.
+    const std::string base = QFile::encodeName(folder).toStdString() + "/";
+    const std::string sjisStem = "\x83\x65\x83\x58\x83\x67";  // テスト in CP932
+    const std::string brokenStem = "bad\xff";
+    QCOMPARE(::rename((base + "sjis.vek").c_str(), (base + sjisStem + ".vek").c_str()), 0);
+    QCOMPARE(::rename((base + "broken.vek").c_str(), (base + brokenStem + ".vek").c_str()), 0);
+    const QString out = Folder(QStringLiteral("names_out"));
+
+    AppSession session(m_key);
+    QVERIFY(session.expose());
+    CLeftView* tree = session.tree();
+    CVekDCView* panel = session.panel();
+    QTreeWidgetItem* folderItem = ExpandTo(tree, folder);
+    QVERIFY(folderItem != nullptr);
+    folderItem->setExpanded(true);
+    QVERIFY2(ChildLabels(folderItem).contains(QStringLiteral("テスト.vek")),
+             qPrintable(ChildLabels(folderItem).join(QLatin1Char('|'))));
+    QVERIFY(ChildLabels(folderItem).contains(QStringLiteral("bad\\xff.vek")));
+
+    // Space adds each by its bytes; the list shows them as text.
+    for (const QString& label : {QStringLiteral("テスト.vek"), QStringLiteral("bad\\xff.vek")}) {
+        tree->setCurrentItem(ChildNamed(tree, folderItem, label));
+        QTest::keyClick(tree, Qt::Key_Space);
+    }
+    QCOMPARE(panel->GetFileListEntries(), (QStringList{folder + QStringLiteral("/bad\\xff.vek"),
+                                                       folder + QStringLiteral("/テスト.vek")}));
+    QCOMPARE(panel->GetFileListPaths(),
+             (QList<QByteArray>{QByteArray::fromStdString(base + brokenStem + ".vek"),
+                                QByteArray::fromStdString(base + sjisStem + ".vek")}));
+
+    OutDirBox(panel)->setText(out);
+    QCOMPARE(panel->StartDecode(), 0);
+    // The outputs keep the stems' bytes.
+    const std::string outBase = QFile::encodeName(out).toStdString() + "/";
+    for (const auto& [stem, sample] :
+         {std::pair{sjisStem, samples[0]}, std::pair{brokenStem, samples[1]}}) {
+        std::ifstream written(outBase + stem + ".txt", std::ios::binary);
+        QVERIFY2(written.good(), (stem + ".txt").c_str());
+        const std::string bytes((std::istreambuf_iterator<char>(written)),
+                                std::istreambuf_iterator<char>());
+        QCOMPARE(QByteArray::fromStdString(bytes), sample.bytes);
+    }
+    QCOMPARE(std::distance(fs::directory_iterator(outBase), fs::directory_iterator()), 2);
 }
 
 void TestDecode::endsWhenNoKeyWasChosen() {
