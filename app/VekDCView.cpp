@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "app/UiMetrics.h"
@@ -189,27 +190,42 @@ int CVekDCView::AddLocalFileToList(const QByteArray& path) {
 }
 
 int CVekDCView::AddPaths(const QStringList& paths) {
+    QList<QByteArray> local;
+    for (const QString& path : paths) {
+        local << QFile::encodeName(path);
+    }
+    return AddLocalPaths(local);
+}
+
+int CVekDCView::AddLocalPaths(const QList<QByteArray>& paths) {
+    namespace fs = std::filesystem;
     if (m_pDocument->m_bDecoding != 0) {
         SetStatusText(tr("現在、デコード実行中です。"));
         return static_cast<int>(paths.size());
     }
     int ignored = 0;
-    for (const QString& path : paths) {
-        const QFileInfo info(path);
-        if (path.isEmpty() || !info.exists()) {
+    for (const QByteArray& path : paths) {
+        std::error_code error;
+        const fs::path target =
+            path.isEmpty() ? fs::path() : fs::absolute(path.toStdString(), error);
+        const fs::file_status status = fs::status(target, error);
+        if (path.isEmpty() || error) {
             ++ignored;
-        } else if (info.isDir()) {
+        } else if (fs::is_directory(status)) {
             // As Enter on a folder in the tree: its own encrypted files.
-            const QDir::Filters filter = QDir::Files | QDir::Hidden | QDir::System;
-            for (const QFileInfo& entry : QDir(path).entryInfoList(filter)) {
-                const QString file = entry.absoluteFilePath();
-                if (!entry.fileName().startsWith(QLatin1Char('.')) &&
-                    CLeftView::IsEncryptedPath(file)) {
-                    AddFileToList(file);
+            for (fs::directory_iterator it(target, error), end; !error && it != end;
+                 it.increment(error)) {
+                const std::string name = it->path().filename().native();
+                std::error_code kindError;
+                if (name.front() != '.' && it->is_regular_file(kindError)) {
+                    const QByteArray file = QByteArray::fromStdString(it->path().native());
+                    if (file.contains(".vek")) {
+                        AddLocalFileToList(file);
+                    }
                 }
             }
-        } else if (info.isFile()) {
-            AddFileToList(info.absoluteFilePath());
+        } else if (fs::is_regular_file(status)) {
+            AddLocalFileToList(QByteArray::fromStdString(target.native()));
         } else {
             ++ignored;
         }

@@ -86,6 +86,7 @@ public:
     // directly in it, as Enter in the tree does. Anything else is ignored and
     // the status bar says how many were. Returns the number ignored.
     int AddPaths(const QStringList& paths);
+    int AddLocalPaths(const QList<QByteArray>& paths);
     void SetOutDirFromSelection();
     int ClearFileList();
     void DeleteSelectedFiles();

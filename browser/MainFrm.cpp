@@ -199,13 +199,16 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-    QStringList paths;
+    QList<QByteArray> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
-        // Anything but a local file counts as neither file nor folder.
-        paths << (url.isLocalFile() ? url.toLocalFile() : QString());
+        // Anything but a local file counts as neither file nor folder. The
+        // path's bytes are taken as given: a name need not be UTF-8.
+        paths << (url.isLocalFile()
+                      ? QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
+                      : QByteArray());
     }
     event->acceptProposedAction();
-    m_pDecodeView->AddPaths(paths);
+    m_pDecodeView->AddLocalPaths(paths);
     RevealDecodePanel();
 }
 

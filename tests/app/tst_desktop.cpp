@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <fstream>
 
 #include "app/CommandLine.h"
 #include "app/VekDC.h"
@@ -69,6 +70,7 @@ private slots:
     void dropsJoinTheList_data();
     void dropsJoinTheList();
     void dropsWaitWhileADecodeRuns();
+    void dropsKeepNamesThatAreNotUtf8();
 
 private:
     QString Path(const QString& name) const { return m_folder.filePath(name); }
@@ -279,6 +281,27 @@ void TestDesktop::dropsWaitWhileADecodeRuns() {
     QVERIFY(session.panel()->GetFileListEntries().isEmpty());
     QCOMPARE(session.frame()->GetPaneText(0), QStringLiteral("現在、デコード実行中です。"));
     session.doc()->m_bDecoding = 0;
+}
+
+void TestDesktop::dropsKeepNamesThatAreNotUtf8() {
+    const QByteArray folder = QFile::encodeName(Path(QStringLiteral("raw")));
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("raw"))));
+    const QByteArray file = folder + "/bad\xff.vek";
+    {
+        std::ofstream out(file.toStdString(), std::ios::binary);
+        out << "not checked until the decode";
+    }
+    // As a file manager sends it: the byte percent-encoded in the address.
+    const QUrl url = QUrl::fromEncoded("file://" + folder.toPercentEncoding("/") + "/bad%FF.vek");
+    AppSession session;
+    QVERIFY(DropOn(session.frame(), {url}));
+    QCOMPARE(session.panel()->GetFileListPaths(), QList<QByteArray>{file});
+    QCOMPARE(session.panel()->GetFileListEntries(),
+             QStringList{Path(QStringLiteral("raw/bad\\xff.vek"))});
+    // A dropped folder gives it too.
+    session.panel()->ClearFileList();
+    QVERIFY(DropOn(session.frame(), {QUrl::fromLocalFile(Path(QStringLiteral("raw")))}));
+    QCOMPARE(session.panel()->GetFileListPaths(), QList<QByteArray>{file});
 }
 
 QTEST_MAIN(TestDesktop)
