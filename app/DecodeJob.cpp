@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "app/DecodeRun.h"
+#include "app/DialogTemplate.h"
 #include "app/VekDCDoc.h"
 #include "app/VekDCView.h"
 #include "browser/FileNames.h"
@@ -33,11 +34,14 @@ constexpr int kKeyCols = CMatrixCipher::m;  // 12
 constexpr qsizetype kNamedProblems = 20;
 
 const char* const kEmptyListMessage =
-    "入力ファイルリストが空です。デコードするファイルをリストに追加して下さい。";
-const char* const kNoOutDirMessage = "出力先を設定して下さい。";
-const char* const kStartMessage = "デコードを開始します。";
-const char* const kRestartMessage =
-    "鍵が設定されていないので、操作を続けることが出来ません。VekDC.exeを再起動してください。";
+    QT_TRANSLATE_NOOP("vekdc::CVekDCView",
+                      "入力ファイルリストが空です。デコードするファイルをリストに追加して下さい。");
+const char* const kNoOutDirMessage =
+    QT_TRANSLATE_NOOP("vekdc::CVekDCView", "出力先を設定して下さい。");
+const char* const kStartMessage = QT_TRANSLATE_NOOP("vekdc::CVekDCView", "デコードを開始します。");
+const char* const kRestartMessage = QT_TRANSLATE_NOOP(
+    "vekdc::CVekDCView",
+    "鍵が設定されていないので、操作を続けることが出来ません。VekDC.exeを再起動してください。");
 
 // Paths go to the core in the file system's own encoding.
 std::string LocalPath(const QString& path) {
@@ -157,12 +161,12 @@ int CVekDCView::StartDecode() {
 
     doc->m_fileList = GetFileListEntries();
     if (doc->m_fileList.isEmpty()) {
-        ShowNotice(QString::fromUtf8(kEmptyListMessage));
+        ShowNotice(tr(kEmptyListMessage));
         return -1;
     }
     doc->m_strOutDir = m_outDir->text();
     if (doc->m_strOutDir.isEmpty()) {
-        ShowNotice(QString::fromUtf8(kNoOutDirMessage));
+        ShowNotice(tr(kNoOutDirMessage));
         return -1;
     }
     const QList<QByteArray> paths = GetFileListPaths();
@@ -172,7 +176,7 @@ int CVekDCView::StartDecode() {
     }
 
     SetPanelColor(kBusyRed, kBusyGreen, kBusyBlue);
-    ShowNotice(QString::fromUtf8(kStartMessage));
+    ShowNotice(tr(kStartMessage));
 
     doc->m_bDecoding = 1;
     SetRunning(true);
@@ -213,7 +217,7 @@ int CVekDCView::StartDecode() {
 Matrix CVekDCView::LoadKey(const QString& keyPath) {
     if (DecodeKeyCache::Key() == nullptr) {
         if (keyPath.isEmpty()) {
-            ShowNotice(QString::fromUtf8(kRestartMessage));
+            ShowNotice(tr(kRestartMessage));
             platform::exit_program(1);
         }
         // A missing or short key file ends the program with the reader's message.
@@ -227,7 +231,8 @@ Matrix CVekDCView::LoadKey(const QString& keyPath) {
 DecodeRun::Snapshot CVekDCView::RunDecodeJob(const QList<QByteArray>& paths, const QString& outDir,
                                              const QString& keyPath,
                                              std::vector<std::uint64_t> sizes) {
-    ShowNotice(QStringLiteral("出力は ") + outDir + QStringLiteral(" にされます。"));
+    // The folder goes between the two parts as it stands; they carry the blanks.
+    ShowNotice(tr("出力は %1 にされます。").arg(outDir));
     MatrixPtr key(alloc_matrix(kKeyRows, kKeyCols));
     copy_matrix(LoadKey(keyPath), key.get(), kKeyRows, kKeyCols);
 
@@ -274,8 +279,9 @@ void CVekDCView::CancelDecode() {
 void CVekDCView::SetRunning(bool running) {
     // While a run is active only 中止 (and Esc) take input; the window still
     // repaints and shows the run's boxes.
-    for (const auto& [id, control] : m_controls) {
-        control->setEnabled(!running || id == IDC_PROGRESS);
+    for (std::size_t i = 0; i < m_dialog->Count(); ++i) {
+        QWidget* control = m_dialog->At(i);
+        control->setEnabled(!running || control == m_progress);
     }
     m_decode->setVisible(!running);
     m_cancel->setVisible(running);

@@ -11,26 +11,25 @@
 #include <QScrollArea>
 #include <QString>
 #include <QStringList>
-#include <map>
-#include <set>
-
 #include <cstdint>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "Common/matrix/matrix.h"
 #include "app/DecodeRun.h"
 #include "engine/matrix_cipher.h"
 
-class QLabel;
+class QAction;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
-class QAction;
 class QPushButton;
 
 namespace vekdc {
 
 class CMainFrame;
+class DialogControls;
 class CVekDCDoc;
 
 // The key read by the first decode, kept until the process ends: later
@@ -69,6 +68,7 @@ public:
     static constexpr int kBusyRed = 100, kBusyGreen = 0, kBusyBlue = 255;
 
     explicit CVekDCView(CVekDCDoc* document, QWidget* parent = nullptr);
+    ~CVekDCView() override;
 
     CVekDCDoc* GetDocument() const { return m_pDocument; }
     CMainFrame* GetParentFrame() const;
@@ -144,30 +144,25 @@ private:
                                      const QString& keyPath, std::vector<std::uint64_t> sizes);
     void ShowRunProgress(const DecodeRun::Snapshot& progress);
     void SetRunning(bool running);
+    static QString IndexKey(const QByteArray& path);
+    QByteArray SelectedLocalPath() const;
 
     CVekDCDoc* m_pDocument;
     QWidget* m_form = nullptr;
-    QPushButton* m_setOutDir = nullptr;
-    QPushButton* m_deleteItems = nullptr;
+    std::unique_ptr<DialogControls> m_dialog;
+    // The controls the panel works with, from the form.
     QListWidget* m_fileList = nullptr;
     QProgressBar* m_progress = nullptr;
     QLineEdit* m_outDir = nullptr;
-    QPushButton* m_decode = nullptr;
-    QLabel* m_listLabel = nullptr;
-    QPushButton* m_addToList = nullptr;
-    QPushButton* m_clearList = nullptr;
-    QPushButton* m_setKey = nullptr;
     QLineEdit* m_keyPath = nullptr;
+    QPushButton* m_decode = nullptr;
     QPushButton* m_cancel = nullptr;
     QAction* m_cancelAction = nullptr;  // Esc while a run is active
     int m_refreshIntervalMs = 100;      // about ten repaints a second, not one per file
     bool m_closeAfterRun = false;
-    std::map<int, QWidget*> m_controls;
     // The list's entries with their letter case folded: the "only once" rule
     // in O(log n) per added file.
     std::set<QString> m_listIndex;
-    static QString IndexKey(const QByteArray& path);
-    QByteArray SelectedLocalPath() const;
 };
 
 }  // namespace vekdc

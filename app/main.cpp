@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/CommandLine.h"
+#include "app/Language.h"
 #include "app/VekDC.h"
 #include "platform/qt/qt_services.h"
 
@@ -11,6 +12,7 @@ namespace {
 // Help and version are answered without a window (and without a display).
 vekdc::StartRequest ReadCommandLine(int& argc, char** argv) {
     QCoreApplication terminal(argc, argv);
+    vekdc::InstallTranslations(vekdc::platform::ui_language());
     return vekdc::ParseCommandLine(QCoreApplication::arguments());
 }
 
@@ -25,7 +27,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    vekdc::platform::install_japanese_translations();
+    vekdc::InstallTranslations(vekdc::platform::ui_language());
     vekdc::platform::QtServices services;
     vekdc::platform::Services* previous = vekdc::platform::install(&services);
 

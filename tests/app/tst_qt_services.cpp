@@ -18,6 +18,7 @@
 #include <map>
 #include <thread>
 
+#include "app/Language.h"
 #include "gui_test_support.h"
 #include "platform/launch.h"
 #include "platform/qt/qt_services.h"
@@ -123,7 +124,7 @@ private:
 };
 
 void TestQtServices::initTestCase() {
-    QVERIFY(install_japanese_translations());
+    QVERIFY(InstallTranslations(Language::Japanese));
 }
 
 void TestQtServices::convertsFilters_data() {
