@@ -296,6 +296,14 @@ void CVekDCView::SetRunning(bool running) {
     if (m_pDocument->m_pLeftView != nullptr) {
         m_pDocument->m_pLeftView->setEnabled(!running);
     }
+    // New and open would start the document again under the running job.
+    if (CMainFrame* frame = GetParentFrame()) {
+        for (int id : {CMainFrame::ID_FILE_NEW, CMainFrame::ID_FILE_OPEN}) {
+            if (QAction* command = frame->GetCommand(id)) {
+                command->setEnabled(!running);
+            }
+        }
+    }
 }
 
 int CVekDCView::SetProgress(int percent) {

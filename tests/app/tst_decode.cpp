@@ -373,6 +373,7 @@ void TestDecode::cancelsAfterTheCurrentFile() {
         bool decoding = false;
         bool cancelShown = false;
         bool decodeHidden = false;
+        bool newDisabled = false;
         int second = 0;
     } during;
     auto* cancel = qobject_cast<QPushButton*>(panel->GetDlgItem(CVekDCView::IDC_CANCEL));
@@ -386,6 +387,9 @@ void TestDecode::cancelsAfterTheCurrentFile() {
         during.decoding = session.doc()->m_bDecoding == 1;
         during.cancelShown = cancel->isVisible() && cancel->isEnabled();
         during.decodeHidden = !panel->GetDlgItem(CVekDCView::IDC_DECODE)->isVisible();
+        during.newDisabled = !session.frame()->GetCommand(CMainFrame::ID_FILE_NEW)->isEnabled() &&
+                             !session.frame()->GetCommand(CMainFrame::ID_FILE_OPEN)->isEnabled() &&
+                             !session.tree()->isEnabled();
         during.second = panel->StartDecode();  // one run at a time
         if (byEscape) {
             QTest::keyClick(session.frame(), Qt::Key_Escape);
@@ -401,6 +405,8 @@ void TestDecode::cancelsAfterTheCurrentFile() {
     QVERIFY(during.decoding);
     QVERIFY(during.cancelShown);
     QVERIFY(during.decodeHidden);
+    QVERIFY(during.newDisabled);
+    QVERIFY(session.frame()->GetCommand(CMainFrame::ID_FILE_NEW)->isEnabled());
     QCOMPARE(during.second, -1);
     QVERIFY(Texts(session.recorder()).contains(QStringLiteral("現在、デコード実行中です。")));
     // The first file stays written, the third was never started.
