@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include "app/VekDC.h"
+#include "vekdc/version.h"
 
 namespace vekdc {
 
@@ -64,7 +64,7 @@ StartRequest ParseCommandLine(const QStringList& arguments) {
         return request;
     }
     if (parser.isSet(version)) {
-        request.text = QStringLiteral("vekdc %1\n").arg(QLatin1String(CVekDCApp::kVersion));
+        request.text = QStringLiteral("vekdc " VEKDC_VERSION "\n");
         return request;
     }
     request.action = StartRequest::Action::Start;

@@ -20,7 +20,6 @@ public:
     static constexpr int kRecentFileCount = 6;
     static constexpr const char* kRecentFileSection = "Recent File List";
     static constexpr const char* kUntitled = QT_TRANSLATE_NOOP("vekdc::CVekDCApp", "無題");
-    static constexpr const char* kVersion = "1.20";
 
     CVekDCApp();
     ~CVekDCApp() override;

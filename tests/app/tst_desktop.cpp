@@ -20,6 +20,7 @@
 #include "app/VekDCView.h"
 #include "browser/MainFrm.h"
 #include "gui_test_support.h"
+#include "vekdc/version.h"
 
 using namespace vekdc;
 using namespace vekdc::test;
@@ -114,7 +115,8 @@ void TestDesktop::readsTheCommandLine_data() {
     QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << true << 0
                         << QStringLiteral("--version") << QStringList{} << false << QStringList{};
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << true << 0
-                             << QStringLiteral("1.20") << QStringList{} << false << QStringList{};
+                             << QStringLiteral(VEKDC_VERSION) << QStringList{} << false
+                             << QStringList{};
     QTest::newRow("unknown with --add")
         << QStringList{QStringLiteral("--add"), QStringLiteral("--bogus")} << true << 1
         << QStringLiteral("bogus") << QStringList{} << false << QStringList{};
@@ -156,8 +158,8 @@ void TestDesktop::answersOnTheTerminalWithoutADisplay_data() {
     QTest::addColumn<QString>("errors");
     QTest::newRow("help") << QStringLiteral("--help") << 0 << QStringLiteral("--add FILE")
                           << QString();
-    QTest::newRow("version") << QStringLiteral("--version") << 0 << QStringLiteral("vekdc 1.20\n")
-                             << QString();
+    QTest::newRow("version") << QStringLiteral("--version") << 0
+                             << QStringLiteral("vekdc " VEKDC_VERSION "\n") << QString();
     QTest::newRow("unknown") << QStringLiteral("--nonsense") << 1 << QString()
                              << QStringLiteral("nonsense");
 }
