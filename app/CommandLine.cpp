@@ -2,7 +2,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 
 #include "vekdc/version.h"
 
@@ -29,7 +30,7 @@ bool UsesOptionParser(const QStringList& arguments) {
     return false;
 }
 
-StartRequest ParseCommandLine(const QStringList& arguments) {
+StartRequest ParseCommandLine(const QStringList& arguments, const QList<QByteArray>& bytes) {
     StartRequest request;
     if (!UsesOptionParser(arguments)) {
         request.arguments = arguments.mid(1);
@@ -69,8 +70,22 @@ StartRequest ParseCommandLine(const QStringList& arguments) {
     }
     request.action = StartRequest::Action::Start;
     request.add = true;
-    for (const QString& path : parser.positionalArguments()) {
-        request.addPaths << QFileInfo(path).absoluteFilePath();
+    // The options are all flags, so every other argument (and all after
+    // "--") is a file, in order: its bytes are taken from argv where given.
+    const QByteArray folder = QFile::encodeName(QDir::currentPath());
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (!optionsEnded && argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && argument.size() > 1 && argument.startsWith(QLatin1Char('-'))) {
+            continue;
+        }
+        const QByteArray path =
+            bytes.size() == arguments.size() ? bytes[i] : QFile::encodeName(argument);
+        request.addPaths << (path.startsWith('/') ? path : folder + '/' + path);
     }
     return request;
 }

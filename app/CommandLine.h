@@ -4,6 +4,8 @@
 // own reading (one document file, automation options).
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -14,9 +16,10 @@ struct StartRequest {
     Action action = Action::Start;
     // Start: the arguments for CVekDCApp::InitInstance (program name excluded).
     QStringList arguments;
-    // Start with --add: files and folders for the input list.
+    // Start with --add: files and folders for the input list, absolute, as
+    // the bytes the command line gave (a name need not be UTF-8).
     bool add = false;
-    QStringList addPaths;
+    QList<QByteArray> addPaths;
     // Answer: what to print, where, and the exit status.
     QString text;
     bool toStandardError = false;
@@ -24,8 +27,10 @@ struct StartRequest {
 };
 
 // `arguments` as QCoreApplication::arguments() gives them (program name
-// first). Needs a QCoreApplication for the help text.
-StartRequest ParseCommandLine(const QStringList& arguments);
+// first); `bytes`, when given, the same arguments as the bytes of argv, from
+// which the files of --add are taken. Needs a QCoreApplication for the help
+// text.
+StartRequest ParseCommandLine(const QStringList& arguments, const QList<QByteArray>& bytes = {});
 
 // True when the command line asks for something the conventional parser
 // handles (help, version or --add); otherwise it is read the old way.

@@ -106,11 +106,11 @@ bool CVekDCApp::InitInstance(const QStringList& arguments) {
     return true;
 }
 
-void CVekDCApp::AddToInputList(const QStringList& paths) {
+void CVekDCApp::AddToInputList(const QList<QByteArray>& paths) {
     if (!m_pMainWnd) {
         return;
     }
-    m_pMainWnd->GetDecodeView()->AddPaths(paths);
+    m_pMainWnd->GetDecodeView()->AddLocalPaths(paths);
     m_pMainWnd->RevealDecodePanel();
 }
 

@@ -31,7 +31,7 @@ public:
     int GetExitCode() const { return m_exitCode; }
     // Files given by the desktop (vekdc --add FILE...): into the input list,
     // with the decode panel shown, ready for ！デコード実行.
-    void AddToInputList(const QStringList& paths);
+    void AddToInputList(const QList<QByteArray>& paths);
 
     CVekDCDoc* GetDocument() const { return m_pDocument.get(); }
     CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }

@@ -172,14 +172,6 @@ int CVekDCView::AddLocalFileToList(const QByteArray& path) {
     return 0;
 }
 
-int CVekDCView::AddPaths(const QStringList& paths) {
-    QList<QByteArray> local;
-    for (const QString& path : paths) {
-        local << QFile::encodeName(path);
-    }
-    return AddLocalPaths(local);
-}
-
 int CVekDCView::AddLocalPaths(const QList<QByteArray>& paths) {
     namespace fs = std::filesystem;
     if (m_pDocument->m_bDecoding != 0) {

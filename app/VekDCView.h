@@ -84,8 +84,8 @@ public:
     // Files given by the desktop (dropped, or named with --add): a file joins
     // the list as with →リストに追加, a folder gives the encrypted files
     // directly in it, as Enter in the tree does. Anything else is ignored and
-    // the status bar says how many were. Returns the number ignored.
-    int AddPaths(const QStringList& paths);
+    // the status bar says how many were. Returns the number ignored. The
+    // paths are the file system's bytes.
     int AddLocalPaths(const QList<QByteArray>& paths);
     void SetOutDirFromSelection();
     int ClearFileList();

@@ -11,9 +11,13 @@ namespace {
 
 // Help and version are answered without a window (and without a display).
 vekdc::StartRequest ReadCommandLine(int& argc, char** argv) {
+    QList<QByteArray> bytes;
+    for (int i = 0; i < argc; ++i) {
+        bytes << QByteArray(argv[i]);
+    }
     QCoreApplication terminal(argc, argv);
     vekdc::InstallTranslations(vekdc::platform::ui_language());
-    return vekdc::ParseCommandLine(QCoreApplication::arguments());
+    return vekdc::ParseCommandLine(QCoreApplication::arguments(), bytes);
 }
 
 }  // namespace

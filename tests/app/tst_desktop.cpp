@@ -92,53 +92,65 @@ void TestDesktop::initTestCase() {
 
 void TestDesktop::readsTheCommandLine_data() {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<QByteArray>>("bytes");  // argv's bytes; empty: taken from the text
     QTest::addColumn<bool>("answer");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("textContains");
     QTest::addColumn<QStringList>("startArguments");
     QTest::addColumn<bool>("add");
-    QTest::addColumn<QStringList>("addPaths");
+    QTest::addColumn<QList<QByteArray>>("addPaths");
 
-    const QString cwd = QDir::currentPath();
-    QTest::newRow("plain start") << QStringList{} << false << 0 << QString() << QStringList{}
-                                 << false << QStringList{};
+    using Bytes = QList<QByteArray>;
+    const QByteArray cwd = QFile::encodeName(QDir::currentPath());
+    const QString add = QStringLiteral("--add");
+    QTest::newRow("plain start") << QStringList{} << Bytes{} << false << 0 << QString()
+                                 << QStringList{} << false << Bytes{};
     QTest::newRow("document file kept")
-        << QStringList{QStringLiteral("doc.txt")} << false << 0 << QString()
-        << QStringList{QStringLiteral("doc.txt")} << false << QStringList{};
+        << QStringList{QStringLiteral("doc.txt")} << Bytes{} << false << 0 << QString()
+        << QStringList{QStringLiteral("doc.txt")} << false << Bytes{};
     QTest::newRow("old options kept")
         << QStringList{QStringLiteral("/Embedding"), QStringLiteral("-p"), QStringLiteral("x")}
-        << false << 0 << QString()
+        << Bytes{} << false << 0 << QString()
         << QStringList{QStringLiteral("/Embedding"), QStringLiteral("-p"), QStringLiteral("x")}
-        << false << QStringList{};
-    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << true << 0
-                          << QStringLiteral("--add") << QStringList{} << false << QStringList{};
-    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << true << 0
-                        << QStringLiteral("--version") << QStringList{} << false << QStringList{};
-    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << true << 0
-                             << QStringLiteral(VEKDC_VERSION) << QStringList{} << false
-                             << QStringList{};
+        << false << Bytes{};
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << Bytes{} << true << 0 << add
+                          << QStringList{} << false << Bytes{};
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << Bytes{} << true << 0
+                        << QStringLiteral("--version") << QStringList{} << false << Bytes{};
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << Bytes{} << true << 0
+                             << QStringLiteral(VEKDC_VERSION) << QStringList{} << false << Bytes{};
     QTest::newRow("unknown with --add")
-        << QStringList{QStringLiteral("--add"), QStringLiteral("--bogus")} << true << 1
-        << QStringLiteral("bogus") << QStringList{} << false << QStringList{};
-    QTest::newRow("add files") << QStringList{QStringLiteral("--add"), QStringLiteral("/abs/a.vek"),
+        << QStringList{add, QStringLiteral("--bogus")} << Bytes{} << true << 1
+        << QStringLiteral("bogus") << QStringList{} << false << Bytes{};
+    QTest::newRow("add files") << QStringList{add, QStringLiteral("/abs/a.vek"),
                                               QStringLiteral("rel.vek")}
-                               << false << 0 << QString() << QStringList{} << true
-                               << QStringList{QStringLiteral("/abs/a.vek"),
-                                              cwd + QStringLiteral("/rel.vek")};
-    QTest::newRow("add nothing") << QStringList{QStringLiteral("--add")} << false << 0 << QString()
-                                 << QStringList{} << true << QStringList{};
+                               << Bytes{} << false << 0 << QString() << QStringList{} << true
+                               << Bytes{"/abs/a.vek", cwd + "/rel.vek"};
+    QTest::newRow("add after --") << QStringList{add, QStringLiteral("--"),
+                                                 QStringLiteral("-x.vek")}
+                                  << Bytes{} << false << 0 << QString() << QStringList{} << true
+                                  << Bytes{cwd + "/-x.vek"};
+    // The text of a name that is not UTF-8 cannot name it again; argv's bytes can.
+    QTest::newRow("add a name that is not UTF-8")
+        << QStringList{add, QStringLiteral("/d/bad\uFFFD.vek")}
+        << Bytes{"vekdc", "--add", "/d/bad\xff.vek"} << false << 0 << QString() << QStringList{}
+        << true << Bytes{"/d/bad\xff.vek"};
+    QTest::newRow("add nothing") << QStringList{add} << Bytes{} << false << 0 << QString()
+                                 << QStringList{} << true << Bytes{};
 }
 
 void TestDesktop::readsTheCommandLine() {
     QFETCH(QStringList, arguments);
+    QFETCH(QList<QByteArray>, bytes);
     QFETCH(bool, answer);
     QFETCH(int, exitCode);
     QFETCH(QString, textContains);
     QFETCH(QStringList, startArguments);
     QFETCH(bool, add);
-    QFETCH(QStringList, addPaths);
+    QFETCH(QList<QByteArray>, addPaths);
 
-    const StartRequest request = ParseCommandLine(QStringList{QStringLiteral("vekdc")} + arguments);
+    const StartRequest request =
+        ParseCommandLine(QStringList{QStringLiteral("vekdc")} + arguments, bytes);
     QCOMPARE(request.action == StartRequest::Action::Answer, answer);
     QCOMPARE(request.exitCode, exitCode);
     QCOMPARE(request.toStandardError, exitCode != 0);
@@ -208,9 +220,9 @@ void TestDesktop::addPutsFilesIntoTheListAfterTheKeyDialog() {
     QVERIFY(session.expose());
     QVERIFY(!PanelShown(session.frame()));
 
-    session.app().AddToInputList({Path(QStringLiteral("single.vek")),
-                                  Path(QStringLiteral("drop/b.vek")),
-                                  Path(QStringLiteral("single.vek"))});
+    session.app().AddToInputList({QFile::encodeName(Path(QStringLiteral("single.vek"))),
+                                  QFile::encodeName(Path(QStringLiteral("drop/b.vek"))),
+                                  QFile::encodeName(Path(QStringLiteral("single.vek")))});
     QCOMPARE(session.panel()->GetFileListEntries(),
              (QStringList{Path(QStringLiteral("drop/b.vek")), Path(QStringLiteral("single.vek"))}));
     QVERIFY(PanelShown(session.frame()));
