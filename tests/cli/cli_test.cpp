@@ -1,4 +1,7 @@
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -15,9 +18,10 @@ namespace {
 using test::ProcessResult;
 using test::TempDir;
 
-ProcessResult cli(std::vector<std::string> args, const std::string& workdir = "") {
+ProcessResult cli(std::vector<std::string> args, const std::string& workdir = "",
+                  const std::vector<std::string>& environment = {}) {
     args.insert(args.begin(), VEKDC_CLI);
-    return test::run_process(args, workdir);
+    return test::run_process(args, workdir, environment);
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -413,6 +417,68 @@ TEST_F(CliTest, VerboseAddsHeaderFactsAndQuietDropsTheLines) {
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(quiet.err, "") << "no progress line when standard error is not a terminal";
     EXPECT_EQ(names_in(dir / "dec2"), std::vector<std::string>{"song.mp3"});
+}
+
+// What a stand-in for the desktop's opener, put first on PATH, is given:
+// it writes its arguments into a FIFO, one a line. The test waits on the
+// FIFO (for at most `patience`) instead of on the clock.
+class FakeOpener {
+public:
+    explicit FakeOpener(const std::string& folder)
+        : bin_(folder + "/bin"), fifo_(folder + "/fifo") {
+        ::mkdir(bin_.c_str(), 0755);
+        test::write_file(bin_ + "/xdg-open",
+                         "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + fifo_ + "'\n");
+        ::chmod((bin_ + "/xdg-open").c_str(), 0755);
+        ::mkfifo(fifo_.c_str(), 0600);
+        reader_ = ::open(fifo_.c_str(), O_RDONLY | O_NONBLOCK);
+    }
+    ~FakeOpener() { ::close(reader_); }
+
+    std::string path_setting() const {
+        const char* path = std::getenv("PATH");
+        return "PATH=" + bin_ + ":" + (path != nullptr ? path : "/usr/bin:/bin");
+    }
+
+    // Everything the openers wrote, once the first has written and all have
+    // closed; empty when none wrote within the patience.
+    std::string received(int patience_ms = 20000) {
+        std::string text;
+        pollfd wanted{reader_, POLLIN, 0};
+        while (::poll(&wanted, 1, patience_ms) > 0) {
+            char buffer[512];
+            const ssize_t got = ::read(reader_, buffer, sizeof buffer);
+            if (got <= 0 && (wanted.revents & POLLHUP) != 0) {
+                break;
+            }
+            if (got > 0) {
+                text.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
+        return text;
+    }
+
+private:
+    std::string bin_;
+    std::string fifo_;
+    int reader_ = -1;
+};
+
+TEST_F(CliTest, ViewOpensOnlyWhenAskedAndWithAnAbsolutePath) {
+    FakeOpener opener(dir.path());
+    test::write_file(dir / "a.gif", test::pattern_bytes(200, 5));
+    test::write_file(dir / "-x.gif", test::pattern_bytes(200, 6));
+    ASSERT_EQ(
+        cli({"encode", "-k", key_B, "-o", folder("enc"), dir / "a.gif", dir / "-x.gif"}).status, 0);
+    const ProcessResult quiet = cli({"decode", "-k", key_B, "-o", "plain", dir / "enc/a.vek"},
+                                    dir.path(), {opener.path_setting()});
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    // A relative output folder and a name that looks like an option.
+    const ProcessResult viewed =
+        cli({"decode", "--view", "-k", key_B, "-o", "viewed", "--", dir / "enc/-x.vek"}, dir.path(),
+            {opener.path_setting()});
+    ASSERT_EQ(viewed.status, 0) << viewed.err;
+    EXPECT_EQ(opener.received(), dir / "viewed/-x.gif\n");
 }
 
 TEST_F(CliTest, UsageErrorsExitWith64) {
