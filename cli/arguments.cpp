@@ -50,8 +50,7 @@ constexpr std::array kCommands = {
         "none; 1 when some file could not be read or is not an encrypted file (the others are "
         "still checked)."},
     command_spec{
-        command_kind::keygen, "keygen",
-        "[OPTION]... (--create-a | --create-b) (--random | --regular)",
+        command_kind::keygen, "keygen", "(--create-a|--create-b) (--random|--regular) [-d DIR]",
         "create a key pair and save it",
         "Creates an encoding key A or a decoding key B, random or regular, derives the other key "
         "of the pair and saves both into DIR as B_11_12_matrix_TIME and A_12_11_matrix_TIME, "
