@@ -311,6 +311,18 @@ const status_case kStatusCases[] = {
       "VekDC: file open error in batch mode (decoder): {d}/missing.vek: No such file or "
       "directory\n"},
      {}},
+    // keyset (standard input is not a terminal here)
+    {"keyset without files and no terminal to ask on",
+     {"keyset", "--drive-d", "{d}"},
+     64,
+     {"vekdc-cli: without a terminal to ask on, give the six files to encode\n"},
+     {}},
+    {"keyset into a missing folder",
+     {"keyset", "--drive-d", "{d}/out", "{d}/a.txt", "{d}/a.doc", "{d}/a.txt", "{d}/a.doc",
+      "{d}/a.txt", "{d}/a.doc"},
+     1,
+     {"vekdc-cli: the folder for drive D: {d}/out does not exist; create it first\n"},
+     {}},
     // keygen
     {"keygen into a missing folder",
      {"keygen", "--create-b", "--random", "-d", "{d}/out"},
