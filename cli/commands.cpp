@@ -443,9 +443,9 @@ int run_command(const parsed_command& command, cli_services& services,
         case command_kind::keygen:
             return run_keygen(command, services);
         case command_kind::keyset:
-            break;
+            return run_keyset(command, services, console);
     }
-    return run_keyset(command, services, console);
+    return kUsageStatus;  // not reached: every command is handled above
 }
 
 }  // namespace vekdc::cli
