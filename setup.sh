@@ -23,6 +23,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-translations-l10n fonts-ipafont-gothic
+    libxcb-xkb-dev
 )
 # What the tests need besides: a virtual display, the second Japanese font,
 # clang's fuzzing runtime, the Windows cross compiler and wine, and the

@@ -95,7 +95,7 @@ bool CVekDCApp::InitInstance(const QStringList& arguments) {
             return false;
         }
     } else {
-        m_pDocument->SetTitle(QString::fromUtf8(kUntitled));
+        m_pDocument->SetTitle(tr(kUntitled));
         m_pDocument->OnNewDocument();
         InitialUpdateFrame();
     }
@@ -123,7 +123,7 @@ void CVekDCApp::OnFileNew() {
         return;
     }
     m_pDocument->SetPathName(QString());
-    m_pDocument->SetTitle(QString::fromUtf8(kUntitled));
+    m_pDocument->SetTitle(tr(kUntitled));
     m_pDocument->OnNewDocument();
     InitialUpdateFrame();
 }
@@ -133,7 +133,7 @@ void CVekDCApp::OnFileOpen() {
         return;
     }
     platform::FileDialogRequest request;
-    request.filter = "すべてのﾌｧｲﾙ (*.*)|*.*||";
+    request.filter = tr("すべてのﾌｧｲﾙ (*.*)|*.*||").toStdString();
     const auto chosen = platform::services().open_file(request);
     if (chosen) {
         OpenDocumentFile(QFile::decodeName(chosen->c_str()));
@@ -142,7 +142,7 @@ void CVekDCApp::OnFileOpen() {
 
 bool CVekDCApp::OpenDocumentFile(const QString& path) {
     if (!m_pDocument->OnOpenDocument(path)) {
-        const QString text = QStringLiteral("ファイル「%1」を開けません。").arg(path);
+        const QString text = tr("ファイル「%1」を開けません。").arg(path);
         platform::app_message(text.toStdString());
         return false;
     }

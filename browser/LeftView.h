@@ -97,6 +97,10 @@ private:
     void OnSelChanged();
     // The tree's own key commands, before the control handles the key.
     void OnKeyDown(int key);
+    // Space: the selected encrypted file joins the panel's input list.
+    void AddSelectionToList();
+    // F5: the panel's decode, as its button starts it.
+    void StartPanelDecode();
 
     CVekDCDoc* m_pDocument;
 };
