@@ -1,5 +1,6 @@
 #include "app/UiMetrics.h"
 
+#include <QDir>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QStringList>
@@ -64,9 +65,11 @@ void SetDialogFontFamily(const QString& family) {
 }
 
 QIcon ProgramIcon() {
+    // Every size that the resources hold (VEKDC_ICON_SIZES in CMake).
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128}) {
-        icon.addFile(QStringLiteral(":/icons/vekdc_%1.png").arg(size), QSize(size, size));
+    const QDir icons(QStringLiteral(":/icons"));
+    for (const QString& name : icons.entryList({QStringLiteral("vekdc_*.png")}, QDir::Files)) {
+        icon.addFile(icons.filePath(name));
     }
     return icon;
 }

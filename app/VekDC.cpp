@@ -13,6 +13,7 @@
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "platform/services.h"
+#include "vekdc/version.h"
 
 namespace vekdc {
 
@@ -51,7 +52,9 @@ QString RecentFileEntry(int number) {
 CVekDCApp::CVekDCApp() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.20"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEKDC_VERSION));
+    // Lets the desktop match the window with its desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VEKDC_APP_ID));
     QApplication::setFont(JapaneseUiFont());
     QApplication::setWindowIcon(ProgramIcon());
 }

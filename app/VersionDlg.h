@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <memory>
 
+#include "vekdc/version.h"
+
 class QPushButton;
 
 namespace vekdc {
@@ -18,7 +20,7 @@ class CVersionDlg : public QDialog {
 public:
     enum : int { IDOK = 1, IDC_WEB_PAGE = 1011 };
 
-    static constexpr const char* kVersionText = "VEK DECODER Version 1.20";
+    static constexpr const char* kVersionText = "VEK DECODER Version " VEKDC_VERSION;
     static constexpr const char* kMakerNotice = "Copyright (C) Orvinta";
     static constexpr const char* kMakerAddress = "orvinta.example";
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browser/colorref.h"
+#include "vekdc/version.h"
 
 class QProgressBar;
 
@@ -41,7 +42,8 @@ public:
     static constexpr unsigned int kFilledFlag = 1u;
 
     static constexpr const char* kPlaceholderLabel = "DUMY";
-    static constexpr const char* kCaptionPrefix = "Orvinta VEK Decoder Version 1.20  <<";
+    static constexpr const char* kCaptionPrefix =
+        "Orvinta VEK Decoder Version " VEKDC_VERSION "  <<";
 
     // ToggleTreeWidth: steps of 10 pixels every 3 ms; narrowing stops at 200
     // pixels; the tree widens when the window is more than 12 pixels wider.

@@ -11,10 +11,11 @@
 #include "cli/commands.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
+#include "vekdc/version.h"
 
 namespace {
 
-constexpr const char* kVersion = "vekdc-cli 1.20";
+constexpr const char* kVersion = "vekdc-cli " VEKDC_VERSION;
 
 int run(const vekdc::cli::parsed_command& command) {
     using vekdc::platform::StandardStream;

@@ -26,6 +26,7 @@
 #include "browser/MainFrm.h"
 #include "browser/StatusPanes.h"
 #include "gui_test_support.h"
+#include "vekdc/version.h"
 
 using namespace vekdc;
 using namespace vekdc::test;
@@ -212,7 +213,7 @@ void TestTexts::windowSpeaksTheLocaleLanguage() {
     CVersionDlg dialog;
     QCOMPARE(dialog.windowTitle(), versionTitle);
     QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("VersionText"))->text(),
-             QStringLiteral("VEK DECODER Version 1.20"));
+             QStringLiteral("VEK DECODER Version " VEKDC_VERSION));
 }
 
 void TestTexts::everyTextFitsItsControl_data() {
