@@ -11,6 +11,7 @@
 #include "cli/progress.h"
 #include "codec/codec.h"
 #include "engine/matrix_cipher.h"
+#include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/services.h"
 
@@ -123,15 +124,6 @@ private:
     run_report& report_;
     std::optional<progress_line> line_;
 };
-
-// A folder as the encoder and key writer join it: with its final separator,
-// "" for the current folder.
-std::string folder_prefix(const std::string& folder) {
-    if (folder.empty() || folder.back() == platform::kPathSeparator) {
-        return folder;
-    }
-    return folder + platform::kPathSeparator;
-}
 
 std::string system_reason(int error_number) {
     return std::error_code(error_number, std::generic_category()).message();
@@ -279,7 +271,7 @@ int run_encode(const parsed_command& command, cli_services& services,
         platform::app_message(*problem);
         return 1;
     }
-    const std::string out_dir = folder_prefix(command.output.value_or(""));
+    const std::string out_dir = platform::with_final_separator(command.output.value_or(""));
     const auto inputs = check_plain_inputs(command.files, command.clear_prefix_length, out_dir);
     if (!inputs.problems.empty()) {
         report_problems(inputs.problems);
@@ -375,7 +367,8 @@ int run_keygen(const parsed_command& command, cli_services& services) {
     }
     run_report report(command.verbosity, {}, {});
     CMatrixCipher().run_job(
-        create_keys_job(command.create_A, command.random, folder_prefix(folder)), &report);
+        create_keys_job(command.create_A, command.random, platform::with_final_separator(folder)),
+        &report);
     return report.keys() == 2 ? 0 : 1;
 }
 
@@ -387,9 +380,8 @@ constexpr int kKeySetQuestions = 5;
 
 int run_keyset(const parsed_command& command, cli_services& services,
                const console_facts& console) {
-    const char* from_environment = std::getenv("VEKDC_DRIVE_D");
     const std::string drive =
-        command.drive_d.value_or(from_environment != nullptr ? from_environment : "");
+        command.drive_d.value_or(platform::environment_variable("VEKDC_DRIVE_D").value_or(""));
     if (drive.empty()) {
         std::cerr << usage_error_text({"keyset",
                                        "no folder stands for drive D: give --drive-d DIR or set "
@@ -417,7 +409,7 @@ int run_keyset(const parsed_command& command, cli_services& services,
             services.preset_file(file);
         }
     }
-    ::setenv("VEKDC_DRIVE_D", drive.c_str(), 1);
+    platform::set_environment_variable("VEKDC_DRIVE_D", drive);
     run_report report(command.verbosity, {}, {});
     CMatrixCipher().run_job(key_set_job(), &report);
     if (report.keys() != kKeySetKeys || report.written() != kKeySetFiles) {

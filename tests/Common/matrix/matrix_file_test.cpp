@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "Common/matrix/matrix.h"
+#include "platform/environment.h"
 #include "platform/recording_services.h"
 #include "tests/support/test_support.h"
 
@@ -52,9 +53,9 @@ TEST(MatrixFile, FolderAndNameJoinWithoutASeparator) {
     MatrixPtr m = filled(1, 1);
     write_matrix_into_binary_file(false, m.get(), 1, 1, "joined.key", dir.path() + "/pre_");
     EXPECT_TRUE(test::exists(dir / "pre_joined.key"));
-    ::setenv("VEKDC_DRIVE_D", dir.path().c_str(), 1);
+    platform::set_environment_variable("VEKDC_DRIVE_D", dir.path());
     write_matrix_into_binary_file(false, m.get(), 1, 1, "master.key", "d:\\");
-    ::unsetenv("VEKDC_DRIVE_D");
+    platform::set_environment_variable("VEKDC_DRIVE_D", std::nullopt);
     EXPECT_TRUE(test::exists(dir / "master.key"));
 }
 
@@ -117,12 +118,13 @@ TEST(MatrixFileDeathTest, UnreadableOrShortKeysEndTheProgramWithAMessage) {
     EXPECT_EXIT(
         read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "missing.key"),
         testing::ExitedWithCode(1),
-        "^VekDC: .*/missing.key cannot be opened \\(read_matrix_from_binary_file\\)");
+        "^VekDC: .*" + test::kSepPattern +
+            "missing.key cannot be opened \\(read_matrix_from_binary_file\\)");
     EXPECT_EXIT(
         read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "short.key"),
         testing::ExitedWithCode(1),
-        "^VekDC: .*/short.key is too short for a 11 x 12 key: it holds 1055 bytes, the "
-        "key needs 1056");
+        "^VekDC: .*" + test::kSepPattern +
+            "short.key is too short for a 11 x 12 key: it holds 1055 bytes, the key needs 1056");
     EXPECT_EXIT(
         {
             platform::RecordingServices recorder;
@@ -139,7 +141,7 @@ TEST(MatrixFileDeathTest, AnUnwritableKeyEndsTheProgram) {
     EXPECT_EXIT(write_matrix_into_binary_file(false, m.get(), 1, 1, "k.key", dir / "none/"),
                 testing::ExitedWithCode(1),
                 "^VekDC: file open error \\(write_matrix_into_binary_file\\)\n\n$");
-    ::unsetenv("VEKDC_DRIVE_D");
+    test::UnavailableDrive no_d('D', dir);
     EXPECT_EXIT(write_matrix_into_binary_file(false, m.get(), 1, 1, "master.key", "d:\\"),
                 testing::ExitedWithCode(1), "file open error \\(write_matrix_into_binary_file\\)");
     EXPECT_TRUE(dir.entries().empty());

@@ -99,6 +99,15 @@ bool link_unnamed(int fd, const std::string& path) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- FileHandle
+
+void FileHandle::close() {
+    if (native_ != kNone) {
+        ::close(native_);
+        native_ = kNone;
+    }
+}
+
 // ---------------------------------------------------------------- file_status
 
 FileStatus file_status(const std::string& path) {
@@ -144,33 +153,12 @@ std::optional<InputFile> InputFile::open(const std::string& path) {
         errno = EISDIR;
         return std::nullopt;
     }
-    return InputFile(fd);
-}
-
-InputFile::InputFile(InputFile&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = -1;
-}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-InputFile::~InputFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
+    return InputFile(FileHandle(fd));
 }
 
 std::uint64_t InputFile::size() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
+    if (::fstat(handle_.get(), &st) != 0) {
         return 0;
     }
     return static_cast<std::uint64_t>(st.st_size);
@@ -179,7 +167,7 @@ std::uint64_t InputFile::size() const {
 bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) const {
     auto* out = static_cast<char*>(buffer);
     while (length > 0) {
-        const ssize_t n = ::pread(fd_, out, length, static_cast<off_t>(offset));
+        const ssize_t n = ::pread(handle_.get(), out, length, static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -211,7 +199,7 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         const int fd =
             ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            return OutputFile(fd, std::string());
+            return OutputFile(FileHandle(fd), std::string());
         }
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             return std::nullopt;
@@ -223,7 +211,7 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         const int hidden = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
         if (hidden >= 0) {
             remember_temp(temp);
-            return OutputFile(hidden, std::move(temp));
+            return OutputFile(FileHandle(hidden), std::move(temp));
         }
         if (errno != EEXIST) {
             return std::nullopt;
@@ -237,17 +225,15 @@ void OutputFile::allow_unnamed_files(bool allowed) {
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd_(other.fd_), temp_path_(std::move(other.temp_path_)) {
-    other.fd_ = -1;
+    : handle_(std::move(other.handle_)), temp_path_(std::move(other.temp_path_)) {
     other.temp_path_.clear();
 }
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
         discard();
-        fd_ = other.fd_;
+        handle_ = std::move(other.handle_);
         temp_path_ = std::move(other.temp_path_);
-        other.fd_ = -1;
         other.temp_path_.clear();
     }
     return *this;
@@ -258,10 +244,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    handle_.close();
     if (!temp_path_.empty()) {
         ::unlink(temp_path_.c_str());
         forget_temp(temp_path_);
@@ -270,7 +253,7 @@ void OutputFile::discard() {
 }
 
 bool OutputFile::write(const void* data, std::size_t length) {
-    return write_all(fd_, static_cast<const char*>(data), length);
+    return write_all(handle_.get(), static_cast<const char*>(data), length);
 }
 
 namespace {
@@ -357,9 +340,6 @@ Copied range_copy(int in_fd, std::uint64_t& offset, int out_fd, std::uint64_t& l
 
 namespace {
 
-// Bytes between two calls of a copy's step function.
-constexpr std::uint64_t kCopyStepBytes = std::uint64_t{16} << 20;
-
 // One uninterrupted copy: in-kernel first, through a pipe for large ranges; a
 // bounded buffer where the system offers neither.
 bool copy_range(const InputFile& source, std::uint64_t offset, int out_fd, std::uint64_t length,
@@ -369,10 +349,10 @@ bool copy_range(const InputFile& source, std::uint64_t offset, int out_fd, std::
     }
     Copied copied = Copied::Unsupported;
     if (length >= kSpliceThreshold) {
-        copied = splice_copy(source.descriptor(), offset, out_fd, length);
+        copied = splice_copy(source.handle().get(), offset, out_fd, length);
     }
     if (copied == Copied::Unsupported) {
-        copied = range_copy(source.descriptor(), offset, out_fd, length);
+        copied = range_copy(source.handle().get(), offset, out_fd, length);
     }
     if (copied != Copied::Unsupported) {
         return copied == Copied::Done;
@@ -399,12 +379,12 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
         return write(data, size);
     };
     if (!step) {
-        return copy_range(source, offset, fd_, length, write_buffer);
+        return copy_range(source, offset, handle_.get(), length, write_buffer);
     }
     std::uint64_t copied = 0;
     while (copied < length) {
         const std::uint64_t slice = std::min(length - copied, kCopyStepBytes);
-        if (!copy_range(source, offset + copied, fd_, slice, write_buffer)) {
+        if (!copy_range(source, offset + copied, handle_.get(), slice, write_buffer)) {
             return false;
         }
         copied += slice;
@@ -417,11 +397,11 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
 
 OutputFile::Publish OutputFile::publish_new(const std::string& path) {
     const auto host = host_path(path);
-    if (!host || fd_ < 0) {
+    if (!host || !handle_) {
         return Publish::Failed;
     }
     if (temp_path_.empty()) {
-        if (link_unnamed(fd_, *host)) {
+        if (link_unnamed(handle_.get(), *host)) {
             return Publish::Done;
         }
         return errno == EEXIST ? Publish::Exists : Publish::Failed;
@@ -445,11 +425,11 @@ OutputFile::Publish OutputFile::publish_new(const std::string& path) {
 
 bool OutputFile::publish_replacing(const std::string& path) {
     const auto host = host_path(path);
-    if (!host || fd_ < 0) {
+    if (!host || !handle_) {
         return false;
     }
     // The file replaces something the user had: make its content durable first.
-    if (::fsync(fd_) != 0) {
+    if (::fsync(handle_.get()) != 0) {
         return false;
     }
     if (temp_path_.empty()) {
@@ -457,7 +437,7 @@ bool OutputFile::publish_replacing(const std::string& path) {
         const std::string folder = folder_of(*host);
         for (int attempt = 0; attempt < 100 && temp_path_.empty(); ++attempt) {
             std::string temp = hidden_name(folder);
-            if (link_unnamed(fd_, temp)) {
+            if (link_unnamed(handle_.get(), temp)) {
                 remember_temp(temp);
                 temp_path_ = std::move(temp);
             } else if (errno != EEXIST) {
