@@ -513,6 +513,10 @@ parse_result parse_command(const command_spec& spec, const std::vector<std::stri
         if (row == nullptr) {
             return usage_error{topic, "unknown option"};
         }
+        if (value == ':' && row->argument.empty()) {
+            // mingw-w64's getopt_long reports "--flag=value" this way, glibc's with '?'.
+            return usage_error{topic, "option " + spelled(*row) + " takes no argument"};
+        }
         if (value == ':') {
             return usage_error{topic, "option " + spelled(*row) + " needs an argument (" +
                                           std::string(row->argument) + ")"};

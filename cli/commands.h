@@ -13,7 +13,8 @@ namespace vekdc::cli {
 // Exit statuses beyond 0 and 1.
 inline constexpr int kWrongKeyStatus = 2;
 inline constexpr int kUsageStatus = 64;
-inline constexpr int kOutputFolderStatus = 255;  // the engine's -1
+// The engine's exit(-1): 255 where statuses are one byte.
+inline constexpr int kOutputFolderStatus = -1;
 
 // What the standard streams are connected to.
 struct console_facts {

@@ -266,7 +266,7 @@ const status_case kStatusCases[] = {
     {"encode, two inputs give one output",
      {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/a.doc"},
      1,
-     {"{d}/a.txt and {d}/a.doc would both be encoded to {d}/out/a.vek"},
+     {"{d}/a.txt and {d}/a.doc would both be encoded to {d}/out{s}a.vek"},
      {}},
     {"encode, a missing input",
      {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/gone.txt"},
@@ -365,7 +365,7 @@ TEST_F(CliTest, EveryStatusTellsTheTruthAndNamesTheFile) {
     ASSERT_EQ(cli({"encode", "-k", dir / "other.key", "-o", folder("o"), dir / "b.txt"}).status, 0);
     std::filesystem::rename(dir / "o/b.vek", dir / "other.vek");
     const std::map<std::string, std::string> places = {
-        {"{d}", dir.path()}, {"{B}", key_B}, {"{A}", key_A}};
+        {"{d}", dir.path()}, {"{B}", key_B}, {"{A}", key_A}, {"{s}", test::kSep}};
 
     for (const status_case& c : kStatusCases) {
         SCOPED_TRACE(c.name);
