@@ -68,12 +68,15 @@ void open_viewer(const std::string& path, const std::string& extension) {
     }
 }
 
-// Writes one key into the key folder and tells the observer where it went.
-void save_key(Matrix M, int rows, int cols, const std::string& name, const std::string& folder,
-              job_observer& observer) {
-    write_matrix_into_binary_file(false, M, rows, cols, name, folder);
-    const std::string path = folder + name;
-    observer.key_written(platform::host_path(path).value_or(path));
+// Writes keys that belong together into the key folder, all of them or none,
+// and tells the observer where each went. Returns the suffix their names got.
+std::string save_keys(const std::vector<key_file>& keys, const std::string& folder,
+                      job_observer& observer, const std::string& first_suffix = "") {
+    const written_keys written = write_key_files(keys, folder, first_suffix);
+    for (const auto& path : written.paths) {
+        observer.key_written(path);
+    }
+    return written.suffix;
 }
 
 const char* create_announcement(bool create_A, bool random, bool save) {
@@ -313,12 +316,11 @@ void CMatrixCipher::normal_job(Job& job) {
             job.A.reset(derive_A(job.B.get()));
         }
         if (o.save_keys) {
-            save_key(job.B.get(), n, m,
-                     "B_" + std::to_string(n) + "_" + std::to_string(m) + "_" + job.time_stamp,
-                     job.key_folder, observer);
-            save_key(job.A.get(), m, n,
-                     "A_" + std::to_string(m) + "_" + std::to_string(n) + "_" + job.time_stamp,
-                     job.key_folder, observer);
+            save_keys({{job.B.get(), n, m,
+                        "B_" + std::to_string(n) + "_" + std::to_string(m) + "_" + job.time_stamp},
+                       {job.A.get(), m, n,
+                        "A_" + std::to_string(m) + "_" + std::to_string(n) + "_" + job.time_stamp}},
+                      job.key_folder, observer);
         }
     }
 
@@ -381,7 +383,7 @@ void CMatrixCipher::key_set_road(Job& job) {
                               platform::Buttons::OkCancel);
     platform::crt_srand(5190627);
     MatrixPtr B0(make_key_matrix(n, m, 0, 0, 1));
-    save_key(B0.get(), n, m, "master.key", key_folder, observer);
+    const std::string suffix = save_keys({{B0.get(), n, m, "master.key"}}, key_folder, observer);
 
     struct EncodingKey {
         std::uint32_t seed;
@@ -433,10 +435,14 @@ void CMatrixCipher::key_set_road(Job& job) {
 
     platform::crt_srand(7315960);
     const char* const daughter_names[] = {"daughter1.key", "daughter2.key", "daughter3.key"};
+    MatrixPtr daughters[3];
+    std::vector<key_file> daughter_files;
     for (std::size_t k = 0; k < 3; ++k) {
-        MatrixPtr daughter(opposite_B_of_A(keys[k].A.get(), J, m, n, 0, 1));
-        save_key(daughter.get(), n, m, daughter_names[k], key_folder, observer);
+        daughters[k].reset(opposite_B_of_A(keys[k].A.get(), J, m, n, 0, 1));
+        daughter_files.push_back({daughters[k].get(), n, m, daughter_names[k]});
     }
+    // The daughters go together, under the suffix the master key got.
+    save_keys(daughter_files, key_folder, observer, suffix);
 }
 
 }  // namespace vekdc
