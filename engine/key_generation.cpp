@@ -84,12 +84,12 @@ Matrix CMatrixCipher::opposite_B_of_A(Matrix A, Matrix J, int m, int n, int rese
     if (m - n != 1) {
         return nullptr;
     }
-    Matrix B = alloc_matrix(n, m);
+    MatrixPtr B(alloc_matrix(n, m));  // released if a singular A ends the program
     for (int i = 0; i < n; ++i) {
-        B[i][0] = unit_random();
+        B.get()[i][0] = unit_random();
     }
-    complete_opposite(A, J, m, n, B);
-    return B;
+    complete_opposite(A, J, m, n, B.get());
+    return B.release();
 }
 
 Matrix CMatrixCipher::opposite_A_of_B(Matrix B, Matrix J, int n, int m, int reseed, int seed) {
@@ -113,14 +113,14 @@ Matrix CMatrixCipher::opposite_B_of_A_3(Matrix A, Matrix X, Matrix J, int m, int
         platform::crt_srand(static_cast<std::uint32_t>(seed));
     }
     // The first m - n = n + 1 columns of B come from the random matrix X.
-    Matrix B = alloc_matrix(n, m);
+    MatrixPtr B(alloc_matrix(n, m));  // released if a singular A ends the program
     for (int i = 0; i < n; ++i) {
         for (int c = 0; c < m - n; ++c) {
-            B[i][c] = X[c][i];
+            B.get()[i][c] = X[c][i];
         }
     }
-    complete_opposite(A, J, m, n, B);
-    return B;
+    complete_opposite(A, J, m, n, B.get());
+    return B.release();
 }
 
 Matrix CMatrixCipher::opposite_A_of_B_3(Matrix B, Matrix Y, Matrix J, int n, int m, int reseed,

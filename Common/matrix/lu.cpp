@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "Common/matrix/matrix.h"
 #include "platform/services.h"
@@ -94,24 +96,22 @@ void lu_back_substitution(Matrix a, int n, const std::int32_t* index, double* b)
 }
 
 Matrix inverse_matrix(Matrix a, int n) {
-    double* col = dvector(n);
-    Matrix Y = alloc_matrix(n, n);
-    std::int32_t* index = ivector(n);
+    // Owned until the end, so that a singular matrix ending the program
+    // releases them on the way out.
+    std::vector<double> col(static_cast<std::size_t>(n < 0 ? 0 : n));
+    MatrixPtr Y(alloc_matrix(n, n));
+    std::vector<std::int32_t> index(col.size());
     double sign = 0.0;
-    lu_decomposition1(a, n, index, &sign);
+    lu_decomposition1(a, n, index.data(), &sign);
     for (int j = 0; j < n; ++j) {
+        std::fill(col.begin(), col.end(), 0.0);
+        col[static_cast<std::size_t>(j)] = 1.0;
+        lu_back_substitution(a, n, index.data(), col.data());
         for (int i = 0; i < n; ++i) {
-            col[i] = 0.0;
-        }
-        col[j] = 1.0;
-        lu_back_substitution(a, n, index, col);
-        for (int i = 0; i < n; ++i) {
-            Y[i][j] = col[i];
+            Y.get()[i][j] = col[static_cast<std::size_t>(i)];
         }
     }
-    free_ivector(index);
-    free_dvector(col);
-    return Y;
+    return Y.release();
 }
 
 }  // namespace vekdc
