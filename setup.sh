@@ -6,15 +6,30 @@
 #                      the bundled example into out/ with vekdc-cli
 #   ./setup.sh test    install what is missing, build, run every test
 #   ./setup.sh build   install what is missing and build only
+#   ./setup.sh package install what is missing, build a release into
+#                      build-package/ and make the Debian package there
+#   ./setup.sh deps [run|test|package]
+#                      only install what that command needs (the part that
+#                      needs root: su -c './setup.sh deps', then ./setup.sh run)
 #
-# BUILD_DIR (default: build) and BUILD_TYPE (default: RelWithDebInfo) can be
-# set in the environment; CMAKE_ARGS is passed on to cmake.
+# BUILD_DIR (default: build, for package: build-package) and BUILD_TYPE
+# (default: RelWithDebInfo, for package: Release) can be set in the
+# environment; CMAKE_ARGS is passed on to cmake.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode="${1:-run}"
-build_dir="${BUILD_DIR:-build}"
-build_type="${BUILD_TYPE:-RelWithDebInfo}"
+# The command whose packages are installed ("./setup.sh deps test": test).
+needed_for="$mode"
+[ "$mode" = deps ] && needed_for="${2:-run}"
+if [ "$mode" = package ]; then
+    build_dir="${BUILD_DIR:-build-package}"
+    build_type="${BUILD_TYPE:-Release}"
+    CMAKE_ARGS="-DVEKDC_BUILD_TESTS=OFF -DVEKDC_BUILD_BENCH=OFF ${CMAKE_ARGS:-}"
+else
+    build_dir="${BUILD_DIR:-build}"
+    build_type="${BUILD_TYPE:-RelWithDebInfo}"
+fi
 
 # What building and running needs.
 packages=(
@@ -23,16 +38,23 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-translations-l10n fonts-ipafont-gothic
+    libxcb-xkb-dev
 )
 # What the tests need besides: a virtual display, the second Japanese font,
-# clang's fuzzing runtime, the Windows cross compiler and wine, and the
-# desktop-file checkers.
+# clang's fuzzing runtime, the Windows cross compiler and wine, the
+# desktop-file checkers, and the MIME database and man for the install tests.
 test_packages=(
     xvfb xauth
     fonts-noto-cjk
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix wine64
     desktop-file-utils appstream
+    shared-mime-info man-db
+)
+# What making the Debian package needs besides: dpkg-shlibdeps, which finds
+# the packages that hold the libraries the programs use, and file.
+package_packages=(
+    dpkg-dev file
 )
 
 install_missing() {
@@ -46,8 +68,10 @@ install_missing() {
         return 0
     fi
     if [ "$(id -u)" -ne 0 ]; then
-        echo "These Debian packages are missing. Install them, then run this command again:"
-        echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}"
+        echo "These Debian packages are missing: ${missing[*]}"
+        echo "Install them as root, then run this command again:"
+        echo "  su -c './setup.sh deps $needed_for'"
+        echo "(where sudo is set up: sudo ./setup.sh deps $needed_for)"
         exit 1
     fi
     echo "Installing: ${missing[*]}"
@@ -72,6 +96,14 @@ decode_example() {
     ls -l out
 }
 
+# The packages a command needs besides the ones for building.
+add_packages_for() {
+    case "$1" in
+        test) packages+=("${test_packages[@]}" "${package_packages[@]}") ;;
+        package) packages+=("${package_packages[@]}") ;;
+    esac
+}
+
 case "$mode" in
     run)
         install_missing
@@ -83,7 +115,7 @@ case "$mode" in
         decode_example
         ;;
     test)
-        packages+=("${test_packages[@]}")
+        add_packages_for test
         install_missing
         build
         (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)")
@@ -92,8 +124,27 @@ case "$mode" in
         install_missing
         build
         ;;
+    package)
+        add_packages_for package
+        install_missing
+        build
+        cpack --config "$build_dir/CPackConfig.cmake" -B "$build_dir"
+        echo
+        echo "The package:"
+        ls "$build_dir"/vekdc_*.deb
+        ;;
+    deps)
+        case "$needed_for" in
+            run | build | test | package) add_packages_for "$needed_for" ;;
+            *)
+                echo "usage: $0 deps [run|test|package]" >&2
+                exit 64
+                ;;
+        esac
+        install_missing
+        ;;
     *)
-        echo "usage: $0 [run|test|build]" >&2
+        echo "usage: $0 [run|test|build|package|deps]" >&2
         exit 64
         ;;
 esac

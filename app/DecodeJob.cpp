@@ -25,11 +25,14 @@ constexpr int kKeyRows = CMatrixCipher::n;  // 11
 constexpr int kKeyCols = CMatrixCipher::m;  // 12
 
 const char* const kEmptyListMessage =
-    "入力ファイルリストが空です。デコードするファイルをリストに追加して下さい。";
-const char* const kNoOutDirMessage = "出力先を設定して下さい。";
-const char* const kStartMessage = "デコードを開始します。";
-const char* const kRestartMessage =
-    "鍵が設定されていないので、操作を続けることが出来ません。VekDC.exeを再起動してください。";
+    QT_TRANSLATE_NOOP("vekdc::CVekDCView",
+                      "入力ファイルリストが空です。デコードするファイルをリストに追加して下さい。");
+const char* const kNoOutDirMessage =
+    QT_TRANSLATE_NOOP("vekdc::CVekDCView", "出力先を設定して下さい。");
+const char* const kStartMessage = QT_TRANSLATE_NOOP("vekdc::CVekDCView", "デコードを開始します。");
+const char* const kRestartMessage = QT_TRANSLATE_NOOP(
+    "vekdc::CVekDCView",
+    "鍵が設定されていないので、操作を続けることが出来ません。VekDC.exeを再起動してください。");
 
 // Paths go to the core in the file system's own encoding.
 std::string LocalPath(const QString& path) {
@@ -88,17 +91,17 @@ int CVekDCView::StartDecode() {
 
     doc->m_fileList = GetFileListEntries();
     if (doc->m_fileList.isEmpty()) {
-        ShowNotice(QString::fromUtf8(kEmptyListMessage));
+        ShowNotice(tr(kEmptyListMessage));
         return -1;
     }
     doc->m_strOutDir = m_outDir->text();
     if (doc->m_strOutDir.isEmpty()) {
-        ShowNotice(QString::fromUtf8(kNoOutDirMessage));
+        ShowNotice(tr(kNoOutDirMessage));
         return -1;
     }
 
     SetPanelColor(kBusyRed, kBusyGreen, kBusyBlue);
-    ShowNotice(QString::fromUtf8(kStartMessage));
+    ShowNotice(tr(kStartMessage));
 
     doc->m_bDecoding = 1;
     const int result = RunDecodeJob(doc->m_fileList, doc->m_strOutDir, doc->m_strKeyPath);
@@ -114,7 +117,8 @@ int CVekDCView::StartDecode() {
 int CVekDCView::RunDecodeJob(const QStringList& fileList, const QString& outDir,
                              const QString& keyPath) {
     const std::size_t count = static_cast<std::size_t>(fileList.size());
-    ShowNotice(QStringLiteral("出力は ") + outDir + QStringLiteral(" にされます。"));
+    // The folder goes between the two parts as it stands; they carry the blanks.
+    ShowNotice(tr("出力は %1 にされます。").arg(outDir));
 
     job_options options;
     options.key_usage = "read_once";
@@ -139,7 +143,7 @@ int CVekDCView::RunDecodeJob(const QStringList& fileList, const QString& outDir,
     MatrixPtr key(alloc_matrix(kKeyRows, kKeyCols));
     if (options.key_usage == "read_once" && g_keyLoaded == 0) {
         if (keyPath.isEmpty()) {
-            ShowNotice(QString::fromUtf8(kRestartMessage));
+            ShowNotice(tr(kRestartMessage));
             platform::exit_program(1);
         }
         g_keyMatrix = alloc_matrix(kKeyRows, kKeyCols);

@@ -1,30 +1,30 @@
 #include "app/UiMetrics.h"
 
+#include <QDir>
 #include <QFontDatabase>
-#include <QGuiApplication>
-#include <QScreen>
+#include <QFontMetrics>
 #include <QStringList>
-#include <QWidget>
-#include <cmath>
 
 namespace vekdc {
 
 namespace {
 
-constexpr double kPixelsPerDialogUnit = 1.5;
-constexpr double kReferenceDpi = 96.0;
 constexpr int kFormPointSize = 9;
+// Dialog units per base unit.
+constexpr int kUnitsPerAverageWidth = 4;
+constexpr int kUnitsPerHeight = 8;
 
-double ScreenScale(const QWidget* widget) {
-    const QScreen* screen = widget != nullptr ? widget->screen() : nullptr;
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    if (screen == nullptr) {
-        return 1.0;
-    }
-    const double dpi = screen->logicalDotsPerInchX();
-    return dpi > 0 ? dpi / kReferenceDpi : 1.0;
+QString& ChosenFamily() {
+    static QString family;
+    return family;
+}
+
+// value * numerator / denominator, rounded half away from zero.
+int MulDiv(int value, int numerator, int denominator) {
+    const long long product = static_cast<long long>(value) * numerator;
+    const long long half = denominator / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / denominator
+                                         : -((-product + half) / denominator));
 }
 
 }  // namespace
@@ -38,39 +38,57 @@ QFont JapaneseUiFont() {
         QStringLiteral("TakaoPGothic"),     QStringLiteral("IPAGothic")};
     const QStringList available = QFontDatabase::families();
     QFont font;
-    bool found = false;
-    for (const QString& family : preferred) {
-        if (available.contains(family)) {
-            font.setFamily(family);
-            found = true;
-            break;
+    QString family;
+    if (!ChosenFamily().isEmpty() && available.contains(ChosenFamily())) {
+        family = ChosenFamily();
+    }
+    for (auto it = preferred.begin(); family.isEmpty() && it != preferred.end(); ++it) {
+        if (available.contains(*it)) {
+            family = *it;
         }
     }
-    if (!found) {
+    if (family.isEmpty()) {
         const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
         if (!japanese.isEmpty()) {
-            font.setFamily(japanese.first());
+            family = japanese.first();
         }
+    }
+    if (!family.isEmpty()) {
+        font.setFamily(family);
     }
     font.setPointSize(kFormPointSize);
     return font;
 }
 
+void SetDialogFontFamily(const QString& family) {
+    ChosenFamily() = family;
+}
+
 QIcon ProgramIcon() {
+    // Every size that the resources hold (VEKDC_ICON_SIZES in CMake).
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128}) {
-        icon.addFile(QStringLiteral(":/icons/vekdc_%1.png").arg(size), QSize(size, size));
+    const QDir icons(QStringLiteral(":/icons"));
+    for (const QString& name : icons.entryList({QStringLiteral("vekdc_*.png")}, QDir::Files)) {
+        icon.addFile(icons.filePath(name));
     }
     return icon;
 }
 
-int DialogUnitsToPixels(int units, const QWidget* widget) {
-    return static_cast<int>(std::lround(units * kPixelsPerDialogUnit * ScreenScale(widget)));
+DialogBaseUnits BaseUnitsOf(const QFont& font, const QPaintDevice* device) {
+    const QFontMetrics metrics(font, device);
+    static const QString letters =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int total = metrics.horizontalAdvance(letters);
+    // The rounded average over 52 letters, as the original platform rounds it.
+    return DialogBaseUnits{(total / 26 + 1) / 2, metrics.height()};
 }
 
-QRect DialogRect(int x, int y, int width, int height, const QWidget* widget) {
-    return QRect(DialogUnitsToPixels(x, widget), DialogUnitsToPixels(y, widget),
-                 DialogUnitsToPixels(width, widget), DialogUnitsToPixels(height, widget));
+QRect MapDialogRect(const QRect& units, DialogBaseUnits base) {
+    const int left = MulDiv(units.x(), base.width, kUnitsPerAverageWidth);
+    const int top = MulDiv(units.y(), base.height, kUnitsPerHeight);
+    const int right = MulDiv(units.x() + units.width(), base.width, kUnitsPerAverageWidth);
+    const int bottom = MulDiv(units.y() + units.height(), base.height, kUnitsPerHeight);
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
 }  // namespace vekdc

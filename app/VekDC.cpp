@@ -13,6 +13,7 @@
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "platform/services.h"
+#include "vekdc/version.h"
 
 namespace vekdc {
 
@@ -51,7 +52,9 @@ QString RecentFileEntry(int number) {
 CVekDCApp::CVekDCApp() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(kProfileName));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.20"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEKDC_VERSION));
+    // Lets the desktop match the window with its desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VEKDC_APP_ID));
     QApplication::setFont(JapaneseUiFont());
     QApplication::setWindowIcon(ProgramIcon());
 }
@@ -95,7 +98,7 @@ bool CVekDCApp::InitInstance(const QStringList& arguments) {
             return false;
         }
     } else {
-        m_pDocument->SetTitle(QString::fromUtf8(kUntitled));
+        m_pDocument->SetTitle(tr(kUntitled));
         m_pDocument->OnNewDocument();
         InitialUpdateFrame();
     }
@@ -123,7 +126,7 @@ void CVekDCApp::OnFileNew() {
         return;
     }
     m_pDocument->SetPathName(QString());
-    m_pDocument->SetTitle(QString::fromUtf8(kUntitled));
+    m_pDocument->SetTitle(tr(kUntitled));
     m_pDocument->OnNewDocument();
     InitialUpdateFrame();
 }
@@ -133,7 +136,7 @@ void CVekDCApp::OnFileOpen() {
         return;
     }
     platform::FileDialogRequest request;
-    request.filter = "すべてのﾌｧｲﾙ (*.*)|*.*||";
+    request.filter = tr("すべてのﾌｧｲﾙ (*.*)|*.*||").toStdString();
     const auto chosen = platform::services().open_file(request);
     if (chosen) {
         OpenDocumentFile(QFile::decodeName(chosen->c_str()));
@@ -142,7 +145,7 @@ void CVekDCApp::OnFileOpen() {
 
 bool CVekDCApp::OpenDocumentFile(const QString& path) {
     if (!m_pDocument->OnOpenDocument(path)) {
-        const QString text = QStringLiteral("ファイル「%1」を開けません。").arg(path);
+        const QString text = tr("ファイル「%1」を開けません。").arg(path);
         platform::app_message(text.toStdString());
         return false;
     }

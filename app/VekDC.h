@@ -19,7 +19,7 @@ class CVekDCApp : public QObject {
 public:
     static constexpr int kRecentFileCount = 6;
     static constexpr const char* kRecentFileSection = "Recent File List";
-    static constexpr const char* kUntitled = "無題";
+    static constexpr const char* kUntitled = QT_TRANSLATE_NOOP("vekdc::CVekDCApp", "無題");
 
     CVekDCApp();
     ~CVekDCApp() override;

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPalette>
@@ -11,19 +10,40 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <functional>
+#include <memory>
 
+#include "app/DialogTemplate.h"
 #include "app/UiMetrics.h"
 #include "app/VekDCDoc.h"
 #include "browser/MainFrm.h"
+#include "platform/language.h"
 #include "platform/services.h"
 
 namespace vekdc {
 
 namespace {
 
-// The form: 233 x 331 dialog units.
-constexpr int kFormWidth = 233;
-constexpr int kFormHeight = 331;
+constexpr const char* kContext = "vekdc::CVekDCView";
+
+// Dialog 130: the form, 233 x 331 dialog units, font "ＭＳ Ｐゴシック" 9 pt.
+// Template order is the tab order.
+// clang-format off
+constexpr DialogItem kDecodeFormItems[] = {
+//   id                            kind                     text                                                     x    y   cx   cy
+    {CVekDCView::IDC_SET_OUT_DIR,  ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "→出力先に指定"),       7,  15,  66, 14},
+    {CVekDCView::IDC_DELETE_ITEMS, ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "－項目を削除"),      125, 175, 101, 14},
+    {CVekDCView::IDC_FILE_LIST,    ControlKind::ListBox,    nullptr,                                                 27,  97, 199, 70},
+    {CVekDCView::IDC_PROGRESS,     ControlKind::Progress,   nullptr,                                                 29, 232, 197, 14},
+    {CVekDCView::IDC_OUT_DIR,      ControlKind::Edit,       nullptr,                                                 30,  39, 196, 14},
+    {CVekDCView::IDC_DECODE,       ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "！デコード実行"),      7, 209,  67, 14},
+    {IDC_STATIC,                   ControlKind::Static,     QT_TRANSLATE_NOOP("vekdc::CVekDCView", "入力ファイルリスト"), 167,  80,  59,  8, "ListLabel"},
+    {CVekDCView::IDC_ADD_TO_LIST,  ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "→リストに追加"),       7,  75,  66, 14},
+    {CVekDCView::IDC_CLEAR_LIST,   ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "×初期化"),           17, 175,  97, 14},
+    {CVekDCView::IDC_SET_KEY,      ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "キーの設定"),          7, 260,  67, 14},
+    {CVekDCView::IDC_KEY_PATH,     ControlKind::Edit,       nullptr,                                                 31, 280, 195, 14},
+};
+// clang-format on
+constexpr DialogTemplate kDecodeForm{kContext, 233, 331, kDecodeFormItems};
 
 // Sorted order of the input list: letter case ignored first, then respected.
 bool ListsBefore(const QString& a, const QString& b) {
@@ -48,80 +68,42 @@ CVekDCView::CVekDCView(CVekDCDoc* document, QWidget* parent)
     OnCtlColor();
 }
 
+CVekDCView::~CVekDCView() = default;
+
 void CVekDCView::CreateControls() {
     m_form = new QWidget;
     m_form->setObjectName(QStringLiteral("DecodeForm"));
     m_form->setFont(JapaneseUiFont());
     m_form->setAutoFillBackground(true);
-    m_form->setFixedSize(DialogUnitsToPixels(kFormWidth, this),
-                         DialogUnitsToPixels(kFormHeight, this));
+    m_dialog = std::make_unique<DialogControls>(kDecodeForm, m_form);
 
-    auto place = [this](QWidget* control, int id, int x, int y, int width, int height) {
-        control->setObjectName(QStringLiteral("IDC_%1").arg(id));
-        control->setGeometry(DialogRect(x, y, width, height, this));
-        m_controls[id] = control;
-    };
-    auto button = [this, &place](int id, const QString& caption, int x, int y, int width,
-                                 int height) {
-        auto* control = new QPushButton(caption, m_form);
-        control->setAutoDefault(false);
-        control->setFocusPolicy(Qt::StrongFocus);
-        place(control, id, x, y, width, height);
-        return control;
-    };
-
-    // Template order, which is also the tab order.
-    m_setOutDir = button(IDC_SET_OUT_DIR, QStringLiteral("→出力先に指定"), 7, 15, 66, 14);
-    m_deleteItems = button(IDC_DELETE_ITEMS, QStringLiteral("－項目を削除"), 125, 175, 101, 14);
-
-    m_fileList = new QListWidget(m_form);
+    m_fileList = qobject_cast<QListWidget*>(m_dialog->Item(IDC_FILE_LIST));
     m_fileList->setSelectionMode(QAbstractItemView::MultiSelection);
     m_fileList->setFlow(QListView::TopToBottom);  // entries fill columns
     m_fileList->setWrapping(true);
     m_fileList->setResizeMode(QListView::Adjust);
     m_fileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_fileList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_fileList->setFocusPolicy(Qt::StrongFocus);
-    place(m_fileList, IDC_FILE_LIST, 27, 97, 199, 70);
 
-    m_progress = new QProgressBar(m_form);
+    m_progress = qobject_cast<QProgressBar*>(m_dialog->Item(IDC_PROGRESS));
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
-    m_progress->setTextVisible(false);
-    place(m_progress, IDC_PROGRESS, 29, 232, 197, 14);
 
-    m_outDir = new QLineEdit(m_form);
-    place(m_outDir, IDC_OUT_DIR, 30, 39, 196, 14);
-
-    m_decode = button(IDC_DECODE, QStringLiteral("！デコード実行"), 7, 209, 67, 14);
-
-    m_listLabel = new QLabel(QStringLiteral("入力ファイルリスト"), m_form);
-    m_listLabel->setObjectName(QStringLiteral("ListLabel"));
-    m_listLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_listLabel->setGeometry(DialogRect(167, 80, 59, 8, this));
-
-    m_addToList = button(IDC_ADD_TO_LIST, QStringLiteral("→リストに追加"), 7, 75, 66, 14);
-    m_clearList = button(IDC_CLEAR_LIST, QStringLiteral("×初期化"), 17, 175, 97, 14);
-    m_setKey = button(IDC_SET_KEY, QStringLiteral("キーの設定"), 7, 260, 67, 14);
-
-    m_keyPath = new QLineEdit(m_form);
-    place(m_keyPath, IDC_KEY_PATH, 31, 280, 195, 14);
-
-    QWidget* const order[] = {m_setOutDir, m_deleteItems, m_fileList, m_outDir, m_decode,
-                              m_addToList, m_clearList,   m_setKey,   m_keyPath};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-        QWidget::setTabOrder(order[i], order[i + 1]);
-    }
-
+    m_outDir = qobject_cast<QLineEdit*>(m_dialog->Item(IDC_OUT_DIR));
+    m_keyPath = qobject_cast<QLineEdit*>(m_dialog->Item(IDC_KEY_PATH));
+    m_dialog->LayOut();
     setWidget(m_form);
 
-    connect(m_decode, &QPushButton::clicked, this, [this] { StartDecode(); });
-    connect(m_addToList, &QPushButton::clicked, this,
-            [this] { AddFileToList(m_pDocument->m_strSelectedPath); });
-    connect(m_setOutDir, &QPushButton::clicked, this, &CVekDCView::SetOutDirFromSelection);
-    connect(m_clearList, &QPushButton::clicked, this, [this] { ClearFileList(); });
-    connect(m_deleteItems, &QPushButton::clicked, this, &CVekDCView::DeleteSelectedFiles);
-    connect(m_setKey, &QPushButton::clicked, this, &CVekDCView::ChooseKeyFile);
+    auto clicked = [this](int id, auto handler) {
+        connect(qobject_cast<QPushButton*>(m_dialog->Item(id)), &QPushButton::clicked, this,
+                handler);
+    };
+    clicked(IDC_DECODE, [this] { StartDecode(); });
+    clicked(IDC_ADD_TO_LIST, [this] { AddFileToList(m_pDocument->m_strSelectedPath); });
+    clicked(IDC_SET_OUT_DIR, [this] { SetOutDirFromSelection(); });
+    clicked(IDC_CLEAR_LIST, [this] { ClearFileList(); });
+    clicked(IDC_DELETE_ITEMS, [this] { DeleteSelectedFiles(); });
+    clicked(IDC_SET_KEY, [this] { ChooseKeyFile(); });
 }
 
 CMainFrame* CVekDCView::GetParentFrame() const {
@@ -129,8 +111,7 @@ CMainFrame* CVekDCView::GetParentFrame() const {
 }
 
 QWidget* CVekDCView::GetDlgItem(int id) const {
-    const auto found = m_controls.find(id);
-    return found != m_controls.end() ? found->second : nullptr;
+    return id == IDC_STATIC ? nullptr : m_dialog->Item(id);
 }
 
 void CVekDCView::OnInitialUpdate() {
@@ -183,15 +164,15 @@ void CVekDCView::DeleteSelectedFiles() {
 
 void CVekDCView::ChooseKeyFile() {
     platform::FileDialogRequest request;
-    request.filter = "Vekキーファイル|*.key|すべて|*.*||";
+    request.filter = tr("Vekキーファイル|*.key|すべて|*.*||").toStdString();
     request.default_ext = "key";
     const auto chosen = platform::services().open_file(request);
     QString status;
     if (chosen) {
         m_pDocument->m_strKeyPath = QFile::decodeName(chosen->c_str());
-        status = QStringLiteral("キー「%1」が設定されました。").arg(m_pDocument->m_strKeyPath);
+        status = tr("キー「%1」が設定されました。").arg(m_pDocument->m_strKeyPath);
     } else {
-        status = QStringLiteral("キーは設定されませんでした。");
+        status = tr("キーは設定されませんでした。");
     }
     m_keyPath->setText(m_pDocument->m_strKeyPath);
     SetStatusText(status);
@@ -249,7 +230,8 @@ void CVekDCView::SetStatusText(const QString& text) {
 }
 
 void CVekDCView::ShowNotice(const QString& text) {
-    platform::services().message_box(text.toStdString(), platform::kDecoderCaption,
+    platform::services().message_box(text.toStdString(),
+                                     platform::notice(platform::kDecoderCaption),
                                      platform::Buttons::Ok, platform::Icon::Information);
 }
 

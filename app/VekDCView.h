@@ -9,20 +9,19 @@
 #include <QScrollArea>
 #include <QString>
 #include <QStringList>
-#include <map>
+#include <memory>
 
 #include "Common/matrix/matrix.h"
 #include "engine/matrix_cipher.h"
 
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
-class QPushButton;
 
 namespace vekdc {
 
 class CMainFrame;
+class DialogControls;
 class CVekDCDoc;
 
 // The key read by the first decode of the run, kept until the process ends.
@@ -52,6 +51,7 @@ public:
     static constexpr int kBusyRed = 100, kBusyGreen = 0, kBusyBlue = 255;
 
     explicit CVekDCView(CVekDCDoc* document, QWidget* parent = nullptr);
+    ~CVekDCView() override;
 
     CVekDCDoc* GetDocument() const { return m_pDocument; }
     CMainFrame* GetParentFrame() const;
@@ -97,18 +97,12 @@ private:
 
     CVekDCDoc* m_pDocument;
     QWidget* m_form = nullptr;
-    QPushButton* m_setOutDir = nullptr;
-    QPushButton* m_deleteItems = nullptr;
+    std::unique_ptr<DialogControls> m_dialog;
+    // The controls the panel works with, from the form.
     QListWidget* m_fileList = nullptr;
     QProgressBar* m_progress = nullptr;
     QLineEdit* m_outDir = nullptr;
-    QPushButton* m_decode = nullptr;
-    QLabel* m_listLabel = nullptr;
-    QPushButton* m_addToList = nullptr;
-    QPushButton* m_clearList = nullptr;
-    QPushButton* m_setKey = nullptr;
     QLineEdit* m_keyPath = nullptr;
-    std::map<int, QWidget*> m_controls;
 };
 
 }  // namespace vekdc

@@ -4,10 +4,15 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
+
+#include "vekdc/version.h"
 
 class QPushButton;
 
 namespace vekdc {
+
+class DialogControls;
 
 class CVersionDlg : public QDialog {
     Q_OBJECT
@@ -15,12 +20,12 @@ class CVersionDlg : public QDialog {
 public:
     enum : int { IDOK = 1, IDC_WEB_PAGE = 1011 };
 
-    static constexpr const char* kCaption = "VekDCのﾊﾞｰｼﾞｮﾝ情報";
-    static constexpr const char* kVersionText = "VEK DECODER Version 1.20";
+    static constexpr const char* kVersionText = "VEK DECODER Version " VEKDC_VERSION;
     static constexpr const char* kMakerNotice = "Copyright (C) Orvinta";
     static constexpr const char* kMakerAddress = "orvinta.example";
 
     explicit CVersionDlg(QWidget* parent = nullptr);
+    ~CVersionDlg() override;
 
     QPushButton* GetOkButton() const { return m_ok; }
     QPushButton* GetWebButton() const { return m_web; }
@@ -29,6 +34,7 @@ public:
     void OnVisitWebPage();
 
 private:
+    std::unique_ptr<DialogControls> m_dialog;
     QPushButton* m_ok = nullptr;
     QPushButton* m_web = nullptr;
 };

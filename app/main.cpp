@@ -1,12 +1,13 @@
 // vekdc: the desktop decoder.
 #include <QApplication>
 
+#include "app/Language.h"
 #include "app/VekDC.h"
 #include "platform/qt/qt_services.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    vekdc::platform::install_japanese_translations();
+    vekdc::InstallTranslations(vekdc::platform::ui_language());
     vekdc::platform::QtServices services;
     vekdc::platform::Services* previous = vekdc::platform::install(&services);
 

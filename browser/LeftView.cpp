@@ -6,9 +6,12 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QStatusBar>
+#include <QStyleFactory>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <memory>
 
 #include "app/Profile.h"
 #include "app/VekDCDoc.h"
@@ -37,6 +40,26 @@ bool LabelLess(const QString& a, const QString& b) {
     const int folded = QString::compare(a, b, Qt::CaseInsensitive);
     return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
 }
+
+// The tree's connecting lines and expand buttons as the original platform's
+// tree control draws them (dotted lines, boxed plus and minus); everything
+// else in the style of the application.
+class TreeLineStyle : public QProxyStyle {
+public:
+    TreeLineStyle() : m_lines(QStyleFactory::create(QStringLiteral("Windows"))) {}
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_IndicatorBranch && m_lines) {
+            m_lines->drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
+private:
+    std::unique_ptr<QStyle> m_lines;
+};
 
 // Labels can be edited, but no edit is ever taken over.
 class LabelEditDelegate : public QStyledItemDelegate {
@@ -91,6 +114,9 @@ CLeftView::CLeftView(CVekDCDoc* document, QWidget* parent)
     setEditTriggers(QAbstractItemView::SelectedClicked);
     setItemDelegate(new LabelEditDelegate(this));
     setFrameShape(QFrame::Box);
+    auto* lines = new TreeLineStyle;
+    lines->setParent(this);
+    setStyle(lines);
 
     connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::OnItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &CLeftView::OnItemExpanded);
@@ -276,6 +302,8 @@ void CLeftView::ShowStatusProgress() {
     m_statusProgress->setValue(0);
     m_statusProgress->show();
     m_statusProgress->raise();
+    // The status text ends where the bar begins.
+    frame->EndMessagePaneAt(m_statusProgress->geometry().left());
     frame->SetPaneText(0, QStringLiteral("Start!"));
     frame->m_wndStatusBar->repaint();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browser/colorref.h"
+#include "vekdc/version.h"
 
 class QProgressBar;
 
@@ -41,7 +42,8 @@ public:
     static constexpr unsigned int kFilledFlag = 1u;
 
     static constexpr const char* kPlaceholderLabel = "DUMY";
-    static constexpr const char* kCaptionPrefix = "Orvinta VEK Decoder Version 1.20  <<";
+    static constexpr const char* kCaptionPrefix =
+        "Orvinta VEK Decoder Version " VEKDC_VERSION "  <<";
 
     // ToggleTreeWidth: steps of 10 pixels every 3 ms; narrowing stops at 200
     // pixels; the tree widens when the window is more than 12 pixels wider.
@@ -97,6 +99,10 @@ private:
     void OnSelChanged();
     // The tree's own key commands, before the control handles the key.
     void OnKeyDown(int key);
+    // Space: the selected encrypted file joins the panel's input list.
+    void AddSelectionToList();
+    // F5: the panel's decode, as its button starts it.
+    void StartPanelDecode();
 
     CVekDCDoc* m_pDocument;
 };

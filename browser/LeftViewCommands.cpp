@@ -11,6 +11,7 @@
 #include "app/VekDCView.h"
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
+#include "platform/language.h"
 #include "platform/services.h"
 
 namespace vekdc {
@@ -26,29 +27,39 @@ void CLeftView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CLeftView::OnKeyDown(int key) {
-    switch (key) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            DecodeSelection();
-            break;
-        case Qt::Key_Space: {
-            QString path;
-            GetItemPath(GetSelectedItem(), path);
-            if (IsEncryptedPath(path) && m_pDocument->m_pDecodeView != nullptr) {
-                m_pDocument->m_pDecodeView->AddFileToList(path);
-            }
-            break;
+    struct KeyCommand {
+        int key;
+        void (CLeftView::*command)();
+    };
+    // clang-format off
+    static constexpr KeyCommand kKeys[] = {
+        // key              command
+        {Qt::Key_Return, &CLeftView::DecodeSelection},
+        {Qt::Key_Enter,  &CLeftView::DecodeSelection},
+        {Qt::Key_Space,  &CLeftView::AddSelectionToList},
+        {Qt::Key_F2,     &CLeftView::ToggleTreeWidth},
+        {Qt::Key_F5,     &CLeftView::StartPanelDecode},
+    };
+    // clang-format on
+    for (const KeyCommand& entry : kKeys) {
+        if (entry.key == key) {
+            (this->*entry.command)();
+            return;
         }
-        case Qt::Key_F2:
-            ToggleTreeWidth();
-            break;
-        case Qt::Key_F5:
-            if (m_pDocument->m_pDecodeView != nullptr) {
-                m_pDocument->m_pDecodeView->StartDecode();
-            }
-            break;
-        default:
-            break;
+    }
+}
+
+void CLeftView::AddSelectionToList() {
+    QString path;
+    GetItemPath(GetSelectedItem(), path);
+    if (IsEncryptedPath(path) && m_pDocument->m_pDecodeView != nullptr) {
+        m_pDocument->m_pDecodeView->AddFileToList(path);
+    }
+}
+
+void CLeftView::StartPanelDecode() {
+    if (m_pDocument->m_pDecodeView != nullptr) {
+        m_pDocument->m_pDecodeView->StartDecode();
     }
 }
 
@@ -91,7 +102,8 @@ QRect CLeftView::GetItemTextRect(QTreeWidgetItem* item) const {
 
 void CLeftView::OnRButtonDblClk(Qt::KeyboardModifiers /*flags*/, const QPoint& point) {
     if (m_pDocument->m_bDecoding != 0) {
-        platform::services().message_box("現在、デコード実行中です。", platform::kDecoderCaption,
+        platform::services().message_box(tr("現在、デコード実行中です。").toStdString(),
+                                         platform::notice(platform::kDecoderCaption),
                                          platform::Buttons::Ok, platform::Icon::Information);
         return;
     }
@@ -111,7 +123,7 @@ void CLeftView::OnRButtonDblClk(Qt::KeyboardModifiers /*flags*/, const QPoint& p
         DecodeSelection();
         return;
     }
-    const QString question = QStringLiteral("[%1]以下を\nすべてデコードしますか？").arg(path);
+    const QString question = tr("[%1]以下を\nすべてデコードしますか？").arg(path);
     if (platform::services().message_box(question.toStdString(), platform::kAppTitle,
                                          platform::Buttons::YesNo,
                                          platform::Icon::Question) == platform::Answer::Yes) {

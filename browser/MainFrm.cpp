@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include "app/VekDCDoc.h"
 #include "app/VekDCView.h"
 #include "browser/LeftView.h"
+#include "browser/StatusPanes.h"
 #include "platform/services.h"
 
 namespace vekdc {
@@ -23,12 +25,73 @@ namespace {
 constexpr int kStatusBarId = 59393;
 constexpr int kFirstPaneId = 59648;
 
-const char* const kIdleMessage = "ﾚﾃﾞｨ";
-const char* const kAboutPrompt = "ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示";
-const char* const kAboutShortName = "ﾊﾞｰｼﾞｮﾝ情報";
+constexpr const char* kContext = "vekdc::CMainFrame";
+const char* const kIdleMessage = QT_TRANSLATE_NOOP("vekdc::CMainFrame", "ﾚﾃﾞｨ");
+const char* const kAboutPrompt =
+    QT_TRANSLATE_NOOP("vekdc::CMainFrame", "ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示");
+const char* const kAboutShortName = QT_TRANSLATE_NOOP("vekdc::CMainFrame", "ﾊﾞｰｼﾞｮﾝ情報");
 
-// The indicator panes after the message pane: kana lock, caps, num and scroll lock.
-const char* const kIndicatorTexts[] = {"ｶﾅ", "CAP", "NUM", "SCRL"};
+// The indicator panes after the message pane, in LockKey order.
+const char* const kIndicatorTexts[platform::kLockKeyCount] = {
+    QT_TRANSLATE_NOOP("vekdc::CMainFrame", "ｶﾅ"), QT_TRANSLATE_NOOP("vekdc::CMainFrame", "CAP"),
+    QT_TRANSLATE_NOOP("vekdc::CMainFrame", "NUM"), QT_TRANSLATE_NOOP("vekdc::CMainFrame", "SCRL")};
+
+QString Translated(const char* text) {
+    return QCoreApplication::translate(kContext, text);
+}
+
+// A key as the original platform names it: its virtual-key code and, in the
+// high word of the key data, its scan code and whether it is an extended key.
+struct KeyCode {
+    int key;  // Qt::Key
+    unsigned int virtualKey;
+    unsigned int scanCode;  // 0: from the window system where it tells
+    bool extended;
+};
+
+// Keys outside the digit, letter and function-key ranges (those follow from
+// their Qt codes).
+// clang-format off
+constexpr KeyCode kKeyCodes[] = {
+    // Qt key            VK     scan  extended
+    {Qt::Key_Backspace,  0x08,  0,    false},
+    {Qt::Key_Tab,        0x09,  0,    false},
+    {Qt::Key_Backtab,    0x09,  0,    false},
+    {Qt::Key_Return,     0x0D,  0,    false},
+    {Qt::Key_Enter,      0x0D,  0,    false},
+    {Qt::Key_Shift,      0x10,  0,    false},
+    {Qt::Key_Control,    0x11,  0,    false},
+    {Qt::Key_Alt,        0x12,  0,    false},
+    {Qt::Key_Pause,      0x13,  0,    false},
+    {Qt::Key_CapsLock,   0x14,  0,    false},
+    {Qt::Key_Escape,     0x1B,  0,    false},
+    {Qt::Key_Space,      0x20,  0,    false},
+    {Qt::Key_PageUp,     0x21,  0x49, true},
+    {Qt::Key_PageDown,   0x22,  0x51, true},
+    {Qt::Key_End,        0x23,  0x4F, true},
+    {Qt::Key_Home,       0x24,  0x47, true},
+    {Qt::Key_Left,       0x25,  0x4B, true},
+    {Qt::Key_Up,         0x26,  0x48, true},
+    {Qt::Key_Right,      0x27,  0x4D, true},
+    {Qt::Key_Down,       0x28,  0x50, true},
+    {Qt::Key_Print,      0x2C,  0,    false},
+    {Qt::Key_Insert,     0x2D,  0x52, true},
+    {Qt::Key_Delete,     0x2E,  0x53, true},
+    {Qt::Key_Meta,       0x5B,  0,    false},
+    {Qt::Key_Menu,       0x5D,  0,    false},
+    {Qt::Key_NumLock,    0x90,  0,    false},
+    {Qt::Key_ScrollLock, 0x91,  0,    false},
+};
+// clang-format on
+
+const KeyCode* FindKeyCode(int key) {
+    for (const KeyCode& code : kKeyCodes) {
+        if (code.key == key) {
+            return &code;
+        }
+    }
+    return nullptr;
+}
 
 // The Windows virtual-key code of a key, 0 for keys without one.
 unsigned int VirtualKeyCode(const QKeyEvent& event) {
@@ -39,112 +102,22 @@ unsigned int VirtualKeyCode(const QKeyEvent& event) {
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
         return 0x70u + static_cast<unsigned int>(key - Qt::Key_F1);
     }
-    switch (key) {
-        case Qt::Key_Backspace:
-            return 0x08;
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-            return 0x09;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return 0x0D;
-        case Qt::Key_Shift:
-            return 0x10;
-        case Qt::Key_Control:
-            return 0x11;
-        case Qt::Key_Alt:
-            return 0x12;
-        case Qt::Key_Pause:
-            return 0x13;
-        case Qt::Key_CapsLock:
-            return 0x14;
-        case Qt::Key_Escape:
-            return 0x1B;
-        case Qt::Key_Space:
-            return 0x20;
-        case Qt::Key_PageUp:
-            return 0x21;
-        case Qt::Key_PageDown:
-            return 0x22;
-        case Qt::Key_End:
-            return 0x23;
-        case Qt::Key_Home:
-            return 0x24;
-        case Qt::Key_Left:
-            return 0x25;
-        case Qt::Key_Up:
-            return 0x26;
-        case Qt::Key_Right:
-            return 0x27;
-        case Qt::Key_Down:
-            return 0x28;
-        case Qt::Key_Print:
-            return 0x2C;
-        case Qt::Key_Insert:
-            return 0x2D;
-        case Qt::Key_Delete:
-            return 0x2E;
-        case Qt::Key_Meta:
-            return 0x5B;
-        case Qt::Key_Menu:
-            return 0x5D;
-        case Qt::Key_NumLock:
-            return 0x90;
-        case Qt::Key_ScrollLock:
-            return 0x91;
-        default:
-            return 0;
-    }
+    const KeyCode* code = FindKeyCode(key);
+    return code != nullptr ? code->virtualKey : 0;
 }
 
 // The high word of the key data: scan code in bits 0-7, extended key in bit
 // 8, previous key state in bit 14.
 unsigned int KeyFlags(const QKeyEvent& event) {
-    unsigned int scan = 0;
-    bool extended = true;
-    switch (event.key()) {
-        case Qt::Key_Up:
-            scan = 0x48;
-            break;
-        case Qt::Key_Down:
-            scan = 0x50;
-            break;
-        case Qt::Key_Left:
-            scan = 0x4B;
-            break;
-        case Qt::Key_Right:
-            scan = 0x4D;
-            break;
-        case Qt::Key_Home:
-            scan = 0x47;
-            break;
-        case Qt::Key_End:
-            scan = 0x4F;
-            break;
-        case Qt::Key_PageUp:
-            scan = 0x49;
-            break;
-        case Qt::Key_PageDown:
-            scan = 0x51;
-            break;
-        case Qt::Key_Insert:
-            scan = 0x52;
-            break;
-        case Qt::Key_Delete:
-            scan = 0x53;
-            break;
-        default:
-            extended = false;
-            // X11 key codes are the PC scan codes plus 8 for the main keys.
-            if (QGuiApplication::platformName() == QLatin1String("xcb") &&
-                event.nativeScanCode() > 8) {
-                scan = (event.nativeScanCode() - 8) & 0xffu;
-            }
-            break;
-    }
-    unsigned int flags = scan;
+    const KeyCode* code = FindKeyCode(event.key());
+    const bool extended = code != nullptr && code->extended;
+    unsigned int flags = 0;
     if (extended) {
-        flags |= 0x100u;
+        flags = code->scanCode | 0x100u;
+    } else if (QGuiApplication::platformName() == QLatin1String("xcb") &&
+               event.nativeScanCode() > 8) {
+        // X11 key codes are the PC scan codes plus 8 for the main keys.
+        flags = (event.nativeScanCode() - 8) & 0xffu;
     }
     if (event.isAutoRepeat()) {
         flags |= 0x4000u;
@@ -199,24 +172,33 @@ int CMainFrame::OnCreate() {
     m_wndStatusBar->setObjectName(QStringLiteral("AFX_IDW_STATUS_BAR_%1").arg(kStatusBarId));
     setStatusBar(m_wndStatusBar);
 
-    auto* message = new QLabel(QString::fromUtf8(kIdleMessage), m_wndStatusBar);
-    message->setObjectName(QStringLiteral("StatusPane0"));
-    // Long texts (key paths) must not widen the window.
-    message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    message->setMinimumWidth(1);
-    m_wndStatusBar->addWidget(message, 1);
-    m_panes[0] = message;
+    m_messagePane = new MessagePane(m_wndStatusBar);
+    m_messagePane->setObjectName(QStringLiteral("StatusPane0"));
+    m_messagePane->setText(Translated(kIdleMessage));
+    m_wndStatusBar->addWidget(m_messagePane, 1);
+    m_panes[0] = m_messagePane;
 
-    for (int i = 1; i < kStatusPaneCount; ++i) {
-        auto* indicator = new QLabel(QString::fromUtf8(kIndicatorTexts[i - 1]), m_wndStatusBar);
-        indicator->setObjectName(QStringLiteral("StatusPane%1").arg(i));
-        indicator->setAlignment(Qt::AlignCenter);
-        indicator->setMinimumWidth(
-            indicator->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
+    for (std::size_t i = 0; i < platform::kLockKeyCount; ++i) {
+        auto* indicator = new IndicatorPane(Translated(kIndicatorTexts[i]), m_wndStatusBar);
+        indicator->setObjectName(QStringLiteral("StatusPane%1").arg(i + 1));
         m_wndStatusBar->addPermanentWidget(indicator);
-        m_panes[static_cast<std::size_t>(i)] = indicator;
+        m_panes[i + 1] = indicator;
     }
+    // Lit only while their lock is on, where the window system tells it.
+    m_lockKeys = std::make_unique<platform::LockKeyWatcher>(
+        [this](const platform::LockKeyLights& lights) { ShowLockKeys(lights); });
+    ShowLockKeys(m_lockKeys->lights());
     return 0;
+}
+
+void CMainFrame::ShowLockKeys(const platform::LockKeyLights& lights) {
+    for (std::size_t i = 0; i < platform::kLockKeyCount; ++i) {
+        static_cast<IndicatorPane*>(m_panes[i + 1])->SetLit(lights[i]);
+    }
+}
+
+void CMainFrame::EndMessagePaneAt(int x) {
+    m_messagePane->EndTextAt(x);
 }
 
 void CMainFrame::CreateCommands() {
@@ -247,16 +229,14 @@ void CMainFrame::CreateCommands() {
     connect(command(ID_PREV_PANE, {QKeySequence(Qt::SHIFT | Qt::Key_F6)}), &QAction::triggered,
             this, [this] { ActivatePane(-1); });
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    QAction* about = help->addAction(QStringLiteral("VekDC のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    QMenu* help = menuBar()->addMenu(tr("ﾍﾙﾌﾟ(&H)"));
+    QAction* about = help->addAction(tr("VekDC のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
     about->setObjectName(QStringLiteral("ID_%1").arg(ID_APP_ABOUT));
-    about->setToolTip(QString::fromUtf8(kAboutShortName));
+    about->setToolTip(Translated(kAboutShortName));
     m_commands[ID_APP_ABOUT] = about;
     // The menu item's prompt while it is highlighted, the idle text afterwards.
-    connect(about, &QAction::hovered, this,
-            [this] { SetPaneText(0, QString::fromUtf8(kAboutPrompt)); });
-    connect(help, &QMenu::aboutToHide, this,
-            [this] { SetPaneText(0, QString::fromUtf8(kIdleMessage)); });
+    connect(about, &QAction::hovered, this, [this] { SetPaneText(0, Translated(kAboutPrompt)); });
+    connect(help, &QMenu::aboutToHide, this, [this] { SetPaneText(0, Translated(kIdleMessage)); });
 }
 
 QAction* CMainFrame::GetCommand(int id) const {

@@ -7,6 +7,9 @@
 #include <QString>
 #include <array>
 #include <map>
+#include <memory>
+
+#include "platform/qt/lock_keys.h"
 
 class QAction;
 class QLabel;
@@ -17,6 +20,7 @@ namespace vekdc {
 
 class CLeftView;
 class CVekDCDoc;
+class MessagePane;
 class CVekDCView;
 
 class CMainFrame : public QMainWindow {
@@ -48,6 +52,9 @@ public:
     QString GetPaneText(int index) const;
     // A pane's rectangle in the status bar's coordinates.
     QRect GetItemRect(int index) const;
+    // The message pane's text ends before x (status bar coordinates), where a
+    // control placed over the status bar begins.
+    void EndMessagePaneAt(int x);
 
     CLeftView* GetLeftView() const { return m_pLeftView; }
     CVekDCView* GetDecodeView() const { return m_pDecodeView; }
@@ -72,11 +79,14 @@ private:
     // A key pressed while the frame itself has the focus: a diagnostic box.
     void OnKeyDown(unsigned int virtualKey, unsigned int repeatCount, unsigned int flags);
     void ActivatePane(int step);
+    void ShowLockKeys(const platform::LockKeyLights& lights);
 
     CVekDCDoc* m_pDocument;
     CLeftView* m_pLeftView = nullptr;
     CVekDCView* m_pDecodeView = nullptr;
     std::array<QLabel*, kStatusPaneCount> m_panes{};
+    MessagePane* m_messagePane = nullptr;
+    std::unique_ptr<platform::LockKeyWatcher> m_lockKeys;
     std::map<int, QAction*> m_commands;
 };
 

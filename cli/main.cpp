@@ -19,6 +19,7 @@
 
 #include "engine/matrix_cipher.h"
 #include "platform/console_services.h"
+#include "vekdc/version.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ using vekdc::job_step;
 
 constexpr int kUsageStatus = 64;
 constexpr int kWrongKeyStatus = 2;
-constexpr const char* kVersion = "vekdc-cli 1.20";
+constexpr const char* kVersion = "vekdc-cli " VEKDC_VERSION;
 
 const std::map<std::string, std::string> kHelp = {
     {"",

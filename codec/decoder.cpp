@@ -3,6 +3,7 @@
 #include "codec/codec.h"
 #include "codec/format_detail.h"
 #include "platform/file.h"
+#include "platform/language.h"
 #include "platform/paths.h"
 #include "platform/runtime.h"
 #include "platform/services.h"
@@ -71,7 +72,7 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
     const std::uint64_t block_offset = kHeaderBytes + prefix;
     const auto plain = open_block(read_block(in, block_offset), header.type_code, B, J_inv);
     if (!plain) {
-        platform::app_message("与えられた鍵ではファイル" + path + "の暗号を解除できません。");
+        platform::app_message(platform::notice(platform::kWrongKeyNotice, path));
         return 0;
     }
 
@@ -159,9 +160,10 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
                                 written_path, watch);
     }
 
-    if (platform::services().message_box(
-            "暗号化されたファイルを選んでください。", platform::kHierarchyDecoderCaption,
-            platform::Buttons::OkCancel, platform::Icon::None) == platform::Answer::Failed) {
+    if (platform::services().message_box(platform::notice(platform::kChooseEncryptedNotice),
+                                         platform::notice(platform::kHierarchyDecoderCaption),
+                                         platform::Buttons::OkCancel,
+                                         platform::Icon::None) == platform::Answer::Failed) {
         return 0;
     }
     platform::FileDialogRequest request;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codec/codec.h"
+#include "platform/language.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 #include "platform/runtime.h"
@@ -297,9 +298,9 @@ void CMatrixCipher::normal_job(Job& job) {
             }
             job.B.reset(derive_B(job.A.get()));
         } else {
-            platform::services().message_box("鍵ファイルを選んでください。",
-                                             platform::kDecoderCaption, platform::Buttons::Ok,
-                                             platform::Icon::None);
+            platform::services().message_box(platform::notice(platform::kChooseKeyNotice),
+                                             platform::notice(platform::kDecoderCaption),
+                                             platform::Buttons::Ok, platform::Icon::None);
             job.B.reset(read_matrix_from_binary_file(false, true, n, m, nullptr, nullptr, ""));
             if (!job.B) {
                 open_log_file();

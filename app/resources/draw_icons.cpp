@@ -1,8 +1,8 @@
 // Draws the tree images and the program icon into PNG files:
 //   draw_icons <resources folder>
 // writes tree/*.png (16 x 16, each with a "_selected" variant) and
-// icons/vekdc_<size>.png. The PNGs are committed next to this file; run it
-// again only to change the pictures.
+// icons/vekdc_<size>.png in every size the program uses. The PNGs are
+// committed next to this file; run it again only to change the pictures.
 #include <QColor>
 #include <QDir>
 #include <QGuiApplication>
@@ -206,7 +206,8 @@ int main(int argc, char** argv) {
                                 QStringLiteral("_selected.png"))) &&
              ok;
     }
-    for (int size : {16, 32, 48, 64, 128}) {
+    // VEKDC_ICON_SIZES comes from the top-level CMakeLists.txt.
+    for (int size : {VEKDC_ICON_SIZES}) {
         ok = Save(Draw(size, 64, ProgramIcon),
                   icons.filePath(QStringLiteral("vekdc_%1.png").arg(size))) &&
              ok;

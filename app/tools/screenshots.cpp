@@ -1,23 +1,31 @@
 // vekdc-screenshots: saves pictures of the window for the documentation.
-//   vekdc-screenshots <output folder> <examples folder>
-// Starts the application with the key <examples folder>/example.key, saves
-// the window after start-up (vekdc-start.png), then opens the panel, lists the
-// folder's encrypted files and decodes them into a temporary folder, saving
-// the window the moment the last file is done (vekdc-decode.png). Dialogs and
-// message boxes are answered without being shown. Run it under a display
-// server (e.g. xvfb-run) for the real look.
+//   vekdc-screenshots [--font FAMILY] <output folder> <examples folder>
+// Starts the application with the key <examples folder>/example.key in the
+// language of the locale (LANGUAGE, LC_ALL, LANG) and the dialog font FAMILY
+// (default "Noto Sans CJK JP"), saves the window after start-up
+// (vekdc-start.png), its version dialog (vekdc-version.png), then opens the
+// panel, lists the folder's encrypted files and decodes them into a temporary
+// folder, saving the window the moment the last file is done
+// (vekdc-decode.png). Pictures of a language other than Japanese carry its
+// name: vekdc-start-en.png, ... Dialogs and message boxes are answered
+// without being shown. Run it under a display server (e.g. xvfb-run) for the
+// real look.
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 
+#include "app/Language.h"
+#include "app/UiMetrics.h"
 #include "app/VekDC.h"
 #include "app/VekDCDoc.h"
 #include "app/VekDCView.h"
+#include "app/VersionDlg.h"
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "platform/qt/qt_services.h"
@@ -66,13 +74,24 @@ QTreeWidgetItem* ExpandTo(vekdc::CLeftView* tree, const QString& folder) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: vekdc-screenshots <output folder> <examples folder>\n");
+    QStringList arguments = QApplication::arguments().mid(1);
+    QString family = QStringLiteral("Noto Sans CJK JP");
+    if (arguments.size() == 4 && arguments[0] == QStringLiteral("--font")) {
+        family = arguments[1];
+        arguments = arguments.mid(2);
+    }
+    if (arguments.size() != 2) {
+        std::fprintf(
+            stderr, "usage: vekdc-screenshots [--font FAMILY] <output folder> <examples folder>\n");
         return 2;
     }
-    const QDir out(QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath());
-    const QString examples =
-        QDir::cleanPath(QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath());
+    if (!QFontDatabase::families().contains(family)) {
+        std::fprintf(stderr, "the font %s is not installed\n", qPrintable(family));
+        return 1;
+    }
+    vekdc::SetDialogFontFamily(family);
+    const QDir out{QFileInfo(arguments[0]).absoluteFilePath()};
+    const QString examples = QDir::cleanPath(QFileInfo(arguments[1]).absoluteFilePath());
     const QString key = QDir(examples).filePath(QStringLiteral("example.key"));
     if (!QFileInfo::exists(key) || !QDir().mkpath(out.path())) {
         std::fprintf(stderr, "%s not found or %s not writable\n", qPrintable(key),
@@ -96,7 +115,13 @@ int main(int argc, char** argv) {
     const QString output = work.filePath(QStringLiteral("decoded"));
     QDir().mkpath(output);
 
-    vekdc::platform::install_japanese_translations();
+    const vekdc::platform::Language language = vekdc::platform::ui_language();
+    vekdc::InstallTranslations(language);
+    const QString suffix =
+        language == vekdc::platform::Language::Japanese ? QString() : QStringLiteral("-en");
+    auto picture = [&](const char* name) {
+        return out.filePath(QString::fromLatin1(name) + suffix + QStringLiteral(".png"));
+    };
     vekdc::platform::ScopedRecorder recorder;
     recorder->setNextFile(QFile::encodeName(key).toStdString());
 
@@ -110,7 +135,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     QTest::qWait(300);
-    bool ok = SaveWindow(frame, out.filePath(QStringLiteral("vekdc-start.png")));
+    bool ok = SaveWindow(frame, picture("vekdc-start"));
+
+    vekdc::CVersionDlg about(frame);
+    about.show();
+    ok = QTest::qWaitForWindowExposed(&about) && SaveWindow(&about, picture("vekdc-version")) && ok;
+    about.close();
 
     vekdc::CLeftView* tree = frame->GetLeftView();
     vekdc::CVekDCView* panel = frame->GetDecodeView();
@@ -133,7 +163,7 @@ int main(int argc, char** argv) {
     static_cast<QLineEdit*>(panel->GetDlgItem(vekdc::CVekDCView::IDC_OUT_DIR))->setText(output);
     QTest::qWait(200);
 
-    const QString decodePicture = out.filePath(QStringLiteral("vekdc-decode.png"));
+    const QString decodePicture = picture("vekdc-decode");
     QObject::connect(panel, &vekdc::CVekDCView::progressChanged, frame, [&](int percent) {
         if (percent == 100) {
             ok = SaveWindow(frame, decodePicture) && ok;

@@ -6,10 +6,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QSettings>
-#include <QTranslator>
 #include <QUrl>
 
 #include "platform/launch.h"
@@ -241,21 +239,6 @@ void QtServices::exit_program(int status) {
         QSettings().sync();
     }
     Services::exit_program(status);
-}
-
-bool install_japanese_translations() {
-    static QTranslator translator;
-    static bool installed = false;
-    if (installed) {
-        return true;
-    }
-    if (QCoreApplication::instance() == nullptr ||
-        !translator.load(QStringLiteral("qtbase_ja"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        return false;
-    }
-    installed = QCoreApplication::installTranslator(&translator);
-    return installed;
 }
 
 }  // namespace vekdc::platform

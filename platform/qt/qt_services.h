@@ -25,8 +25,4 @@ public:
 // as one label with its patterns in parentheses. "*.*" (every file) becomes "*".
 QStringList qt_name_filters(const std::string& filter);
 
-// Loads the Japanese translation of Qt's own texts (standard buttons such as
-// はい / いいえ / キャンセル, the file dialog). False when it is not installed.
-bool install_japanese_translations();
-
 }  // namespace vekdc::platform

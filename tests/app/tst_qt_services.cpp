@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <functional>
 
+#include "app/Language.h"
 #include "gui_test_support.h"
 #include "platform/launch.h"
 #include "platform/qt/qt_services.h"
@@ -84,7 +85,7 @@ private:
 };
 
 void TestQtServices::initTestCase() {
-    QVERIFY(install_japanese_translations());
+    QVERIFY(InstallTranslations(Language::Japanese));
 }
 
 void TestQtServices::convertsFilters_data() {

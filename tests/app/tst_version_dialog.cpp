@@ -11,6 +11,7 @@
 #include "browser/MainFrm.h"
 #include "gui_test_support.h"
 #include "platform/launch.h"
+#include "vekdc/version.h"
 
 using namespace vekdc;
 using namespace vekdc::test;
@@ -30,7 +31,7 @@ void TestVersionDialog::showsTheProgramAndHidesOk() {
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("VekDCのﾊﾞｰｼﾞｮﾝ情報"));
     QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("VersionText"))->text(),
-             QStringLiteral("VEK DECODER Version 1.20"));
+             QStringLiteral("VEK DECODER Version " VEKDC_VERSION));
     QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("MakerNotice"))->text().isEmpty());
     const QLabel* icon = dialog.findChild<QLabel*>(QStringLiteral("ProgramIcon"));
     QVERIFY(!icon->pixmap().isNull());

@@ -14,6 +14,7 @@
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "gui_test_support.h"
+#include "vekdc/version.h"
 
 using namespace vekdc;
 using namespace vekdc::test;
@@ -180,13 +181,13 @@ void TestTree::recordsTheSelection() {
     tree->setCurrentItem(root);
     QCOMPARE(session.doc()->m_strSelectedPath, QStringLiteral("/"));
     QCOMPARE(session.frame()->windowTitle(),
-             QStringLiteral("Orvinta VEK Decoder Version 1.20  <</ (HARD-DISK)>>"));
+             QStringLiteral("Orvinta VEK Decoder Version " VEKDC_VERSION "  <</ (HARD-DISK)>>"));
 
     QTreeWidgetItem* odd = ExpandTo(tree, folder.filePath(QStringLiteral("a[*]b")));
     tree->setCurrentItem(odd);
     QCOMPARE(session.doc()->m_strSelectedPath, folder.filePath(QStringLiteral("a[*]b")));
     QCOMPARE(session.frame()->windowHandle()->title(),
-             QStringLiteral("Orvinta VEK Decoder Version 1.20  <<a[*]b>>"));
+             QStringLiteral("Orvinta VEK Decoder Version " VEKDC_VERSION "  <<a[*]b>>"));
 
     // A new document gives the window its usual title again.
     session.app().OnFileNew();

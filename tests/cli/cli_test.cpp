@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
+#include "vekdc/version.h"
 
 namespace vekdc {
 namespace {
@@ -240,7 +241,7 @@ TEST_F(CliTest, UsageErrorsExitWith64) {
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.out.rfind(std::string("usage: vekdc-cli ") + command, 0), 0u) << command;
     }
-    EXPECT_EQ(cli({"--version"}).out, "vekdc-cli 1.20\n");
+    EXPECT_EQ(cli({"--version"}).out, "vekdc-cli " VEKDC_VERSION "\n");
 }
 
 TEST(Examples, TheBundledFilesDecodeToTheirOriginals) {

@@ -21,6 +21,39 @@ namespace vekdc::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+void assign(const std::string& name, const std::optional<std::string>& value) {
+    if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name.c_str());
+    }
+}
+
+[[maybe_unused]] const bool kLanguagePinned = [] {
+    ::setenv("LANGUAGE", kTestLanguage, 1);
+    return true;
+}();
+
+}  // namespace
+
+ScopedEnvironment::ScopedEnvironment(std::vector<Assignment> assignments) {
+    for (const auto& [name, value] : assignments) {
+        const char* before = std::getenv(name.c_str());
+        previous_.emplace_back(
+            name, before != nullptr ? std::optional<std::string>(before) : std::nullopt);
+        assign(name, value);
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    // Backwards, so that a variable named twice gets its first value back.
+    for (auto it = previous_.rbegin(); it != previous_.rend(); ++it) {
+        assign(it->first, it->second);
+    }
+}
+
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "vekdc-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {

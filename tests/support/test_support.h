@@ -2,12 +2,32 @@
 // child processes.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Common/matrix/matrix.h"
 
 namespace vekdc::test {
+
+// The tests see the notices a Japanese user sees, whatever the locale they
+// are started in: LANGUAGE is "ja" unless a test sets it for itself.
+inline constexpr const char* kTestLanguage = "ja";
+
+// Sets (or, with nullopt, removes) environment variables for the lifetime of
+// the object, then restores what was there.
+class ScopedEnvironment {
+public:
+    using Assignment = std::pair<std::string, std::optional<std::string>>;
+    explicit ScopedEnvironment(std::vector<Assignment> assignments);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::vector<Assignment> previous_;
+};
 
 // A fresh folder, removed with everything in it when the object goes away.
 class TempDir {
