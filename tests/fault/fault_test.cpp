@@ -261,6 +261,7 @@ TEST_P(FaultTest, KilledAtARandomStepLeavesNothingPartial) {
     for (int trial = 0; trial < 4; ++trial) {
         stops.push_back(1 + static_cast<int>(random() % static_cast<unsigned>(steps)));
     }
+    int stopped = 0;
     for (const int stop_at : stops) {
         TempDir dir;
         prepare_out(road, dir);
@@ -275,7 +276,10 @@ TEST_P(FaultTest, KilledAtARandomStepLeavesNothingPartial) {
                             EXPECT_TRUE(any_hidden_temporary(dir, "out"));
                         }
                     });
-        EXPECT_TRUE(killed.stopped) << killed.err;
+        // A run may take a step fewer than the measured one (a copy the system
+        // did in fewer pieces) and end by itself: then it must have succeeded.
+        EXPECT_TRUE(killed.stopped || killed.status == 0) << killed.err;
+        stopped += killed.stopped ? 1 : 0;
         expect_nothing_partial(road, dir, "out");
         EXPECT_EQ(test::read_file(dir / ("out/" + std::string(road.older))), kOlder);
 
@@ -285,6 +289,7 @@ TEST_P(FaultTest, KilledAtARandomStepLeavesNothingPartial) {
         EXPECT_FALSE(any_hidden_temporary(dir, "out"));
         expect_nothing_partial(road, dir, "out");
     }
+    EXPECT_GE(stopped, static_cast<int>(stops.size()) - 1) << "the runs were killed mid-way";
 }
 
 // ---------------------------------------------------------------- a full disk
