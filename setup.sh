@@ -8,13 +8,20 @@
 #   ./setup.sh build   install what is missing and build only
 #   ./setup.sh package install what is missing, build a release into
 #                      build-package/ and make the Debian package there
-#   ./setup.sh deps [run|test|package]
+#   ./setup.sh windows install what is missing, cross-build vekdc-cli.exe for
+#                      64-bit Windows and pack it with README and the examples
+#                      into build-windows/vekdc-cli-VERSION-windows-x86_64.zip
+#   ./setup.sh windows-test
+#                      the same, running the core and CLI tests under wine
+#                      first (in the wine prefix WINEPREFIX, by default one of
+#                      VekDC's own in ~/.cache/vekdc/wine)
+#   ./setup.sh deps [run|test|package|windows|windows-test]
 #                      only install what that command needs (the part that
 #                      needs root: su -c './setup.sh deps', then ./setup.sh run)
 #
-# BUILD_DIR (default: build, for package: build-package) and BUILD_TYPE
-# (default: RelWithDebInfo, for package: Release) can be set in the
-# environment; CMAKE_ARGS is passed on to cmake.
+# BUILD_DIR (default: build, for package: build-package, for the Windows
+# modes: build-windows) and BUILD_TYPE (default: RelWithDebInfo, for package:
+# Release) can be set in the environment; CMAKE_ARGS is passed on to cmake.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -26,6 +33,9 @@ if [ "$mode" = package ]; then
     build_dir="${BUILD_DIR:-build-package}"
     build_type="${BUILD_TYPE:-Release}"
     CMAKE_ARGS="-DVEKDC_BUILD_TESTS=OFF -DVEKDC_BUILD_BENCH=OFF ${CMAKE_ARGS:-}"
+elif [[ "$mode" = windows* ]]; then
+    build_dir="${BUILD_DIR:-build-windows}"
+    build_type="${BUILD_TYPE:-RelWithDebInfo}"
 else
     build_dir="${BUILD_DIR:-build}"
     build_type="${BUILD_TYPE:-RelWithDebInfo}"
@@ -47,7 +57,7 @@ test_packages=(
     xvfb xauth
     fonts-noto-cjk
     clang libclang-rt-14-dev
-    g++-mingw-w64-x86-64-posix wine64
+    g++-mingw-w64-x86-64-posix wine64 googletest
     desktop-file-utils appstream
     shared-mime-info man-db
 )
@@ -56,6 +66,10 @@ test_packages=(
 package_packages=(
     dpkg-dev file
 )
+# What the Windows build needs: the cross compiler; its tests also wine and
+# GoogleTest's sources, which are built with the cross compiler.
+windows_packages=(cmake make g++-mingw-w64-x86-64-posix)
+windows_test_packages=(wine64 googletest)
 
 install_missing() {
     local missing=()
@@ -85,6 +99,15 @@ build() {
     cmake --build "$build_dir" -j"$(nproc)"
 }
 
+# Cross-builds for Windows; with tests, runs them under wine.
+build_windows() {
+    local tests="$1"
+    # shellcheck disable=SC2086
+    cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE="$build_type" -DVEKDC_BUILD_TESTS="$tests" ${CMAKE_ARGS:-}
+    cmake --build "$build_dir" -j"$(nproc)"
+}
+
 decode_example() {
     mkdir -p out
     echo
@@ -101,6 +124,8 @@ add_packages_for() {
     case "$1" in
         test) packages+=("${test_packages[@]}" "${package_packages[@]}") ;;
         package) packages+=("${package_packages[@]}") ;;
+        windows) packages=("${windows_packages[@]}") ;;
+        windows-test) packages=("${windows_packages[@]}" "${windows_test_packages[@]}") ;;
     esac
 }
 
@@ -124,6 +149,18 @@ case "$mode" in
         install_missing
         build
         ;;
+    windows)
+        add_packages_for windows
+        install_missing
+        build_windows OFF
+        (cd "$build_dir" && cpack)
+        ;;
+    windows-test)
+        add_packages_for windows-test
+        install_missing
+        build_windows ON
+        (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)" && cpack)
+        ;;
     package)
         add_packages_for package
         install_missing
@@ -135,16 +172,16 @@ case "$mode" in
         ;;
     deps)
         case "$needed_for" in
-            run | build | test | package) add_packages_for "$needed_for" ;;
+            run | build | test | package | windows | windows-test) add_packages_for "$needed_for" ;;
             *)
-                echo "usage: $0 deps [run|test|package]" >&2
+                echo "usage: $0 deps [run|test|package|windows|windows-test]" >&2
                 exit 64
                 ;;
         esac
         install_missing
         ;;
     *)
-        echo "usage: $0 [run|test|build|package|deps]" >&2
+        echo "usage: $0 [run|test|build|package|windows|windows-test|deps]" >&2
         exit 64
         ;;
 esac

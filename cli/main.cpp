@@ -19,6 +19,8 @@
 
 #include "engine/matrix_cipher.h"
 #include "platform/console_services.h"
+#include "platform/environment.h"
+#include "platform/paths.h"
 #include "vekdc/version.h"
 
 namespace {
@@ -204,10 +206,7 @@ int integer_option(const Arguments& args, const std::string& name, int fallback)
 
 // A folder as the engine joins it: with its final separator, "" for the current folder.
 std::string folder_prefix(const std::optional<std::string>& folder) {
-    if (!folder || folder->empty()) {
-        return std::string();
-    }
-    return folder->back() == '/' ? *folder : *folder + '/';
+    return vekdc::platform::with_final_separator(folder.value_or(std::string()));
 }
 
 // Prints what the job wrote and remembers whether a file was refused.
@@ -339,7 +338,7 @@ int run_keygen(const Arguments& args) {
 
 int run_keyset(const Arguments& args, vekdc::platform::ConsoleServices& console) {
     if (const auto drive = value(args, "drive-d")) {
-        ::setenv("VEKDC_DRIVE_D", drive->c_str(), 1);
+        vekdc::platform::set_environment_variable("VEKDC_DRIVE_D", *drive);
     }
     if (!args.files.empty()) {
         // The files answer the dialogs; the road's questions are answered OK.

@@ -144,9 +144,7 @@ int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
     }
     if (dialog == 0) {
         // An empty folder means the current folder.
-        if (!out_dir.empty() && out_dir.back() != platform::kPathSeparator) {
-            out_dir += platform::kPathSeparator;
-        }
+        out_dir = platform::with_final_separator(std::move(out_dir));
         if (path.empty()) {
             fatal("file name is not given in batch mode (decoder).", 1);
         }

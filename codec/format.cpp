@@ -71,7 +71,7 @@ std::string_view last_three_characters(std::string_view name) {
 }
 
 void split_path(const std::string& path, std::string& name, std::string& stem) {
-    const auto slash = path.rfind(platform::kPathSeparator);
+    const auto slash = platform::last_separator(path);
     name = slash == std::string::npos ? path : path.substr(slash + 1);
     const auto dot = name.rfind('.');
     stem = dot == std::string::npos ? name : name.substr(0, dot);

@@ -1,30 +1,24 @@
 #include "platform/console_services.h"
 
-#include <unistd.h>
-
 #include <iostream>
 
+#include "platform/console.h"
 #include "platform/launch.h"
-#include "platform/paths.h"
 
 namespace vekdc::platform {
 
 namespace {
 
-bool interactive() {
-    return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
-}
-
 std::string read_answer_line(const std::string& prompt) {
     std::cerr << prompt << std::flush;
-    std::string line;
-    if (!std::getline(std::cin, line)) {
-        return std::string();
-    }
-    return line;
+    return read_console_line().value_or(std::string());
 }
 
 }  // namespace
+
+ConsoleServices::ConsoleServices() {
+    prepare_console();
+}
 
 Answer ConsoleServices::message_box(const std::string& text, const std::string& caption,
                                     Buttons buttons, Icon /*icon*/) {
@@ -39,7 +33,7 @@ Answer ConsoleServices::message_box(const std::string& text, const std::string& 
         answers_.pop_front();
         return answer;
     }
-    if (!interactive()) {
+    if (!console_is_interactive()) {
         return yes;
     }
     const std::string line =
@@ -53,7 +47,7 @@ std::optional<std::string> ConsoleServices::open_file(const FileDialogRequest& r
     if (!files_.empty()) {
         chosen = files_.front();
         files_.pop_front();
-    } else if (interactive()) {
+    } else if (console_is_interactive()) {
         std::string prompt = request.title.empty() ? std::string("Open") : request.title;
         if (!request.filter.empty()) {
             prompt += " (" + request.filter + ")";
@@ -70,18 +64,14 @@ void ConsoleServices::run_program(const std::string& command_line) {
     if (!launching_) {
         return;
     }
-    if (const auto argument = fixed_program_argument(command_line)) {
-        open_with_desktop(*argument);
-    }
+    start_program(command_line);
 }
 
-void ConsoleServices::shell_open(const std::string& path, const std::string& /*working_dir*/) {
+void ConsoleServices::shell_open(const std::string& path, const std::string& working_dir) {
     if (!launching_) {
         return;
     }
-    if (const auto host = host_path(path)) {
-        open_with_desktop(*host);
-    }
+    open_document(path, working_dir);
 }
 
 }  // namespace vekdc::platform

@@ -12,6 +12,9 @@ namespace vekdc::platform {
 
 class ConsoleServices : public Services {
 public:
+    // Prepares the console for UTF-8 text.
+    ConsoleServices();
+
     Answer message_box(const std::string& text, const std::string& caption, Buttons buttons,
                        Icon icon) override;
     std::optional<std::string> open_file(const FileDialogRequest& request) override;

@@ -24,9 +24,50 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vekdc::platform {
+
+// The operating system's handle of an open file, closed when the object goes
+// away: a descriptor on POSIX systems, a HANDLE on Windows.
+class FileHandle {
+public:
+#ifdef _WIN32
+    using Native = void*;
+    static constexpr Native kNone = nullptr;  // INVALID_HANDLE_VALUE is never stored
+#else
+    using Native = int;
+    static constexpr Native kNone = -1;
+#endif
+
+    FileHandle() = default;
+    explicit FileHandle(Native native) : native_(native) {}
+    FileHandle(FileHandle&& other) noexcept : native_(std::exchange(other.native_, kNone)) {}
+    FileHandle& operator=(FileHandle&& other) noexcept {
+        if (this != &other) {
+            close();
+            native_ = std::exchange(other.native_, kNone);
+        }
+        return *this;
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        close();
+    }
+
+    Native get() const {
+        return native_;
+    }
+    explicit operator bool() const {
+        return native_ != kNone;
+    }
+    void close();
+
+private:
+    Native native_ = kNone;
+};
 
 // What a path names, looked at without opening it (opening a pipe for
 // reading would wait for a writer). Paths go through host_path().
@@ -43,21 +84,15 @@ class InputFile {
 public:
     static std::optional<InputFile> open(const std::string& path);
 
-    InputFile(InputFile&& other) noexcept;
-    InputFile& operator=(InputFile&& other) noexcept;
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    ~InputFile();
-
     // Size in bytes at the moment of the call.
     std::uint64_t size() const;
     // Reads exactly `length` bytes at `offset`; false when the file ends first.
     bool read_at(void* buffer, std::size_t length, std::uint64_t offset) const;
-    int descriptor() const { return fd_; }
+    const FileHandle& handle() const { return handle_; }
 
 private:
-    explicit InputFile(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit InputFile(FileHandle handle) : handle_(std::move(handle)) {}
+    FileHandle handle_;
 };
 
 // The leading bytes of a regular file or a pipe, for small files such as
@@ -82,13 +117,16 @@ enum class Access { Shared, Private };
 // path it will finally get; it disappears unless publish_new() or
 // publish_replacing() names it. The first file a process creates in a folder
 // removes the hidden temporaries there whose process is gone.
+// On Windows it is always a hidden temporary, marked for deletion until it is
+// published, so that the system removes it with the last handle.
 class OutputFile {
 public:
     // Creates the unnamed file in the folder that `final_path` lies in.
     static std::optional<OutputFile> create_beside(const std::string& final_path,
                                                    Access access = Access::Shared);
     // Whether files may be created unnamed where the system allows it (the
-    // default); when not, every output starts as a hidden temporary.
+    // default); when not, every output starts as a hidden temporary. Windows
+    // has no unnamed files: there this changes nothing.
     static void allow_unnamed_files(bool allowed);
 
     OutputFile(OutputFile&& other) noexcept;
@@ -102,6 +140,8 @@ public:
     // Told the bytes copied so far after each bounded step of a copy; answers
     // false to stop the copy there.
     using CopyStep = std::function<bool(std::uint64_t copied)>;
+    // Bytes between two calls of a copy's step function.
+    static constexpr std::uint64_t kCopyStepBytes = std::uint64_t{16} << 20;
     // Appends `length` bytes of `source` starting at `offset`, in bounded chunks
     // (in-kernel copying where the system allows it). False on a read or write
     // error, or when `step` asked to stop.
@@ -117,11 +157,14 @@ public:
     bool publish_replacing(const std::string& path);
 
 private:
-    OutputFile(int fd, std::string temp_path) : fd_(fd), temp_path_(std::move(temp_path)) {}
+    OutputFile(FileHandle handle, std::string temp_path)
+        : handle_(std::move(handle)), temp_path_(std::move(temp_path)) {}
     void discard();
     bool link_hidden(const std::string& folder);
+    // Done with a file that has its final name (Windows closes it here).
+    void published();
 
-    int fd_ = -1;
+    FileHandle handle_;
     std::string temp_path_;  // empty for an unnamed file
 };
 

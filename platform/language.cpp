@@ -1,7 +1,6 @@
 #include "platform/language.h"
 
-#include <cstdlib>
-
+#include "platform/environment.h"
 #include "platform/services.h"
 
 namespace vekdc::platform {
@@ -38,10 +37,9 @@ std::string with_argument(std::string_view text, std::string_view argument) {
 
 Language ui_language() {
     for (const char* variable : kLanguageVariables) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && *value != '\0') {
-            return std::string_view(value).starts_with("ja") ? Language::Japanese
-                                                             : Language::English;
+        const auto value = environment_variable(variable);
+        if (value && !value->empty()) {
+            return value->starts_with("ja") ? Language::Japanese : Language::English;
         }
     }
     return Language::English;

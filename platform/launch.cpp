@@ -1,11 +1,5 @@
 #include "platform/launch.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 namespace vekdc::platform {
 
 std::optional<std::string> fixed_program_argument(const std::string& command_line) {
@@ -16,34 +10,6 @@ std::optional<std::string> fixed_program_argument(const std::string& command_lin
         }
     }
     return std::nullopt;
-}
-
-void open_with_desktop(const std::string& target) {
-    // Everything the child needs is prepared before fork().
-    const char* argv[] = {"xdg-open", target.c_str(), nullptr};
-    const pid_t child = ::fork();
-    if (child < 0) {
-        return;
-    }
-    if (child == 0) {
-        // The intermediate child starts a new session and leaves at once, so
-        // the opener is adopted by init and never becomes our zombie.
-        ::setsid();
-        if (::fork() == 0) {
-            const int null_fd = ::open("/dev/null", O_RDWR);
-            if (null_fd >= 0) {
-                ::dup2(null_fd, 0);
-                ::dup2(null_fd, 1);
-                ::dup2(null_fd, 2);
-            }
-            ::execvp(argv[0], const_cast<char* const*>(argv));
-            ::_exit(127);
-        }
-        ::_exit(0);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
 }
 
 }  // namespace vekdc::platform

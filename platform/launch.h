@@ -14,8 +14,15 @@ inline constexpr const char* kExternalViewerProgram =
 // For a command line "<fixed program> <argument>", the argument; otherwise nothing.
 std::optional<std::string> fixed_program_argument(const std::string& command_line);
 
-// Opens a file or address with the desktop's default opener (xdg-open),
-// detached from this process, its output discarded. Failures are ignored.
-void open_with_desktop(const std::string& target);
+// Starts the program a command line names, detached from this process. On
+// Windows the fixed programs are started from their own paths with the
+// argument quoted; elsewhere the argument goes to the desktop's default
+// opener. Whatever cannot be started is ignored.
+void start_program(const std::string& command_line);
+
+// Opens a file (a drive path is mapped first) with the system's default
+// action, from `working_dir` where the system has such a thing. Failures are
+// ignored.
+void open_document(const std::string& path, const std::string& working_dir);
 
 }  // namespace vekdc::platform

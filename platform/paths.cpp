@@ -1,9 +1,17 @@
 #include "platform/paths.h"
 
 #include <cctype>
-#include <cstdlib>
+
+#include "platform/environment.h"
 
 namespace vekdc::platform {
+
+std::string with_final_separator(std::string folder) {
+    if (!folder.empty() && !is_path_separator(folder.back())) {
+        folder += kPathSeparator;
+    }
+    return folder;
+}
 
 bool is_drive_path(std::string_view path) {
     return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
@@ -16,22 +24,22 @@ std::optional<std::string> host_path(std::string_view path) {
     }
     std::string variable = "VEKDC_DRIVE_";
     variable += static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-    const char* root = std::getenv(variable.c_str());
-    if (root == nullptr || *root == '\0') {
+    const auto root = environment_variable(variable);
+    if (!root || root->empty()) {
+        if (kDrivesAreNative) {
+            return std::string(path);
+        }
         return std::nullopt;
     }
-    std::string mapped = root;
-    if (mapped.back() != '/') {
-        mapped += '/';
-    }
+    std::string mapped = with_final_separator(*root);
     for (char c : path.substr(3)) {
-        mapped += (c == '\\') ? '/' : c;
+        mapped += (c == '\\') ? kPathSeparator : c;
     }
     return mapped;
 }
 
 std::string folder_of(std::string_view path) {
-    const auto slash = path.rfind(kPathSeparator);
+    const auto slash = last_separator(path);
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 

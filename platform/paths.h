@@ -1,22 +1,48 @@
-// Path conventions of the host: the native separator, and the mapping that
+// Path conventions of the host: the native separators, and the mapping that
 // gives fixed drive paths such as "d:\" a place on this machine.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace vekdc::platform {
 
+#ifdef _WIN32
+// Windows reads both separators and writes the backslash. Drive letters are
+// its own, so a drive path names itself unless VEKDC_DRIVE_X moves it.
+inline constexpr char kPathSeparator = '\\';
+inline constexpr std::string_view kPathSeparators = "\\/";
+inline constexpr bool kDrivesAreNative = true;
+#else
 inline constexpr char kPathSeparator = '/';
+inline constexpr std::string_view kPathSeparators = "/";
+inline constexpr bool kDrivesAreNative = false;
+#endif
+
+constexpr bool is_path_separator(char c) {
+    return kPathSeparators.find(c) != std::string_view::npos;
+}
+
+// The position of the last separator in `path`, or npos.
+inline std::size_t last_separator(std::string_view path) {
+    return path.find_last_of(kPathSeparators);
+}
+
+// A folder ready to have a name appended: with a final separator added when it
+// has none. "" stays "" (the current folder).
+std::string with_final_separator(std::string folder);
 
 // True for a path that starts with a drive letter, a colon and a backslash.
 bool is_drive_path(std::string_view path);
 
 // The path to hand to the operating system. A drive path X:\rest maps to the
 // folder named by the environment variable VEKDC_DRIVE_X followed by rest with
-// its backslashes turned into '/'; without that variable the drive does not
-// exist and the result is empty. Any other path is returned unchanged.
+// its backslashes turned into the native separator. Without that variable the
+// drive is the system's own on Windows (the path is returned unchanged) and
+// does not exist elsewhere (the result is empty). Any other path is returned
+// unchanged.
 std::optional<std::string> host_path(std::string_view path);
 
 // The folder part of a path including its final separator ("" for a bare name).

@@ -17,14 +17,6 @@ int crt_rand() {
     return static_cast<int>((g_state >> 16) & 0x7fffu);
 }
 
-std::int32_t tick_count() {
-    timespec ts{};
-    clock_gettime(CLOCK_BOOTTIME, &ts);
-    const std::uint64_t ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
-                             static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
-}
-
 std::int64_t current_time_seconds() {
     return static_cast<std::int64_t>(std::time(nullptr));
 }

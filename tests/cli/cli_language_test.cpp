@@ -1,6 +1,4 @@
 // vekdc-cli tells the user of a refused file in the user's language.
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -15,7 +13,7 @@ using test::ScopedEnvironment;
 using test::TempDir;
 
 ProcessResult cli(std::vector<std::string> args) {
-    args.insert(args.begin(), VEKDC_CLI);
+    args.insert(args.begin(), test::build_path(VEKDC_CLI));
     return test::run_process(args);
 }
 
@@ -41,18 +39,18 @@ const LanguageCase kCases[] = {
 TEST(CliLanguage, TheWrongKeyNoticeFollowsTheLocale) {
     TempDir dir;
     for (const char* name : {"mine", "theirs", "plain", "enc", "out"}) {
-        ::mkdir((dir / name).c_str(), 0755);
+        test::make_folder(dir / name);
     }
     const ProcessResult mine = cli({"keygen", "--create-b", "--random", "-d", dir / "mine"});
     const ProcessResult theirs = cli({"keygen", "--create-a", "--regular", "-d", dir / "theirs"});
     ASSERT_EQ(mine.status, 0) << mine.err;
     ASSERT_EQ(theirs.status, 0) << theirs.err;
-    test::write_file(dir / "plain/note.txt", test::pattern_bytes(300, 7));
-    ASSERT_EQ(
-        cli({"encode", "-k", first_line(theirs.out), "-o", dir / "enc", dir / "plain/note.txt"})
-            .status,
-        0);
-    const std::string vek = dir / "enc/note.vek";
+    test::write_file(dir / "plain" + test::kSep + "note.txt", test::pattern_bytes(300, 7));
+    ASSERT_EQ(cli({"encode", "-k", first_line(theirs.out), "-o", dir / "enc",
+                   dir / "plain" + test::kSep + "note.txt"})
+                  .status,
+              0);
+    const std::string vek = dir / "enc" + test::kSep + "note.vek";
 
     for (const LanguageCase& c : kCases) {
         SCOPED_TRACE(std::string(c.language ? c.language : "-") + " / " + c.lang);

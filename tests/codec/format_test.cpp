@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/codec.h"
+#include "platform/paths.h"
 
 namespace vekdc {
 namespace {
@@ -43,25 +44,34 @@ TEST(TypeTableDeathTest, RefusedNamesEndTheProgramWithStatusZero) {
 }
 
 TEST(SplitPath, NameAfterTheLastSeparatorStemBeforeTheLastDot) {
-    struct Case {
-        const char* path;
+    struct Split {
         const char* name;
         const char* stem;
+    };
+    // Windows splits at "\\" as well as at "/"; elsewhere "\\" belongs to the name.
+    struct Case {
+        const char* path;
+        Split posix;
+        Split windows;
     } cases[] = {
-        {"/home/u/a.b.vek", "a.b.vek", "a.b"},
-        {"report.doc", "report.doc", "report"},
-        {"dir/.vek", ".vek", ""},
-        {"dir/", "", ""},
-        {"noext", "noext", "noext"},
-        {"x.dir/file", "file", "file"},
-        {"c:\\a\\b.txt", "c:\\a\\b.txt", "c:\\a\\b"},  // backslash is not a separator here
+        {"/home/u/a.b.vek", {"a.b.vek", "a.b"}, {"a.b.vek", "a.b"}},
+        {"report.doc", {"report.doc", "report"}, {"report.doc", "report"}},
+        {"dir/.vek", {".vek", ""}, {".vek", ""}},
+        {"dir/", {"", ""}, {"", ""}},
+        {"noext", {"noext", "noext"}, {"noext", "noext"}},
+        {"x.dir/file", {"file", "file"}, {"file", "file"}},
+        {"c:\\a\\b.txt", {"c:\\a\\b.txt", "c:\\a\\b"}, {"b.txt", "b"}},
+        {"c:\\a.d\\b", {"c:\\a.d\\b", "c:\\a"}, {"b", "b"}},
+        {"a/b\\c.txt", {"b\\c.txt", "b\\c"}, {"c.txt", "c"}},
+        {"a\\b/c.txt", {"c.txt", "c"}, {"c.txt", "c"}},
     };
     for (const auto& c : cases) {
+        const Split& expected = platform::kDrivesAreNative ? c.windows : c.posix;
         std::string name;
         std::string stem;
         split_path(c.path, name, stem);
-        EXPECT_EQ(name, c.name) << c.path;
-        EXPECT_EQ(stem, c.stem) << c.path;
+        EXPECT_EQ(name, expected.name) << c.path;
+        EXPECT_EQ(stem, expected.stem) << c.path;
     }
 }
 

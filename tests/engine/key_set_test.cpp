@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <cstring>
 #include <filesystem>
 
@@ -7,6 +5,7 @@
 
 #include "codec/codec.h"
 #include "engine/matrix_cipher.h"
+#include "platform/environment.h"
 #include "platform/recording_services.h"
 #include "platform/runtime.h"
 #include "tests/support/test_support.h"
@@ -25,9 +24,9 @@ const char* const kPlainFiles[] = {"k1a.gif", "k1b.txt", "k2a.jpg",
 class KeySetRun {
 public:
     KeySetRun() {
-        ::mkdir((root / "d").c_str(), 0755);
-        ::mkdir((root / "plain").c_str(), 0755);
-        ::mkdir((root / "work").c_str(), 0755);
+        test::make_folder(root / "d");
+        test::make_folder(root / "plain");
+        test::make_folder(root / "work");
         unsigned seed = 0;
         for (const char* name : kPlainFiles) {
             test::write_file(plain(name), test::pattern_bytes(200 + seed * 37, seed));
@@ -49,10 +48,10 @@ public:
     }
 
     void run(const job_options& o) {
-        ::setenv("VEKDC_DRIVE_D", drive().c_str(), 1);
+        platform::set_environment_variable("VEKDC_DRIVE_D", drive());
         test::CurrentFolder here(root / "work");
         C().run_job(o);
-        ::unsetenv("VEKDC_DRIVE_D");
+        platform::set_environment_variable("VEKDC_DRIVE_D", std::nullopt);
     }
 
     // Runs the interactive road with the six plain files as the dialogs' answers.
@@ -150,8 +149,8 @@ TEST(KeySetRoad, TwoRunsGiveIdenticalKeysAndFiles) {
         run->run_answering(*recorder);
     }
     for (const char* key : {"master.key", "daughter1.key", "daughter2.key", "daughter3.key"}) {
-        EXPECT_EQ(test::read_file(first.drive() + "/" + key),
-                  test::read_file(second.drive() + "/" + key))
+        EXPECT_EQ(test::read_file(first.drive() + test::kSep + key),
+                  test::read_file(second.drive() + test::kSep + key))
             << key;
     }
     EXPECT_EQ(test::read_file(first.work("k2b.vek")), test::read_file(second.work("k2b.vek")));
@@ -269,7 +268,7 @@ TEST(KeySetRoad, CancelAtAPromptKeepsWhatWasWrittenAndOpensTheLog) {
 
 TEST(KeySetRoadDeathTest, WithoutDriveDTheMasterKeyCannotBeWritten) {
     KeySetRun run;
-    ::unsetenv("VEKDC_DRIVE_D");
+    test::UnavailableDrive no_d('D', run.root);
     EXPECT_EXIT(C().run_job(run.job()), testing::ExitedWithCode(1),
                 "Orvinta VEK encoder: I will make a master key and 3 daughter keys\n"
                 "VekDC: file open error \\(write_matrix_into_binary_file\\)\n.*master.key: .*\n$");
@@ -277,20 +276,20 @@ TEST(KeySetRoadDeathTest, WithoutDriveDTheMasterKeyCannotBeWritten) {
 
 TEST(KeySetRoadDeathTest, TheBatchRoadEncodesTheTestFilesThenMeetsAnEmptyPath) {
     KeySetRun run;
-    ::mkdir((run.drive() + "/plainfile").c_str(), 0755);
+    test::make_folder(run.drive() + "/plainfile");
     for (const char* name : {"test_gif1.gif", "test_gif2.gif", "test_jpg1.jpg", "test_jpg2.jpg",
                              "test_ttf1.ttf", "test_ttf2.ttf"}) {
         test::write_file(run.drive() + "/plainfile/" + name, test::pattern_bytes(64, 1));
     }
-    ::mkdir((run.root / "enc").c_str(), 0755);
+    test::make_folder(run.root / "enc");
     job_options o = run.job();
     o.interactive_encode = false;
     o.encode_file_count = 6;
     o.encode_out_dir = run.root / "enc/";
-    ::setenv("VEKDC_DRIVE_D", run.drive().c_str(), 1);
+    platform::set_environment_variable("VEKDC_DRIVE_D", run.drive());
     EXPECT_EXIT(C().run_job(o), testing::ExitedWithCode(1),
                 "VekDC: file name is not given in batch mode \\(encoder\\).\n$");
-    ::unsetenv("VEKDC_DRIVE_D");
+    platform::set_environment_variable("VEKDC_DRIVE_D", std::nullopt);
     std::vector<std::string> written;
     for (const auto& e : std::filesystem::directory_iterator(run.root / "enc")) {
         written.push_back(e.path().filename().string());

@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <cmath>
 #include <filesystem>
 #include <regex>
@@ -40,7 +38,7 @@ protected:
     void SetUp() override {
         B = test::make_decoding_key(21);
         other = test::make_decoding_key(22);
-        ::mkdir(out().c_str(), 0755);
+        test::make_folder(out());
     }
 
     std::string out() const { return dir / "out"; }
@@ -49,7 +47,7 @@ protected:
     std::string vek(const std::string& stem, const std::string& extension, Matrix key = nullptr) {
         const std::string plain = dir / (stem + "." + extension);
         test::write_file(plain, test::pattern_bytes(300, static_cast<unsigned>(stem.size())));
-        return test::encode_with(key != nullptr ? key : B.get(), plain, dir.path() + "/");
+        return test::encode_with(key != nullptr ? key : B.get(), plain, dir.path() + test::kSep);
     }
 
     job_options decode_job(const std::vector<std::string>& files) {
@@ -101,12 +99,13 @@ TEST_F(RunJobTest, DecodesTheFilesTheKeyOpensAndSkipsTheOthers) {
               (std::vector<std::string>{
                   "与えられた鍵ではファイル" + first + "の暗号を解除できません。",
                   "与えられた鍵ではファイル" + third + "の暗号を解除できません。"}));
-    EXPECT_EQ(recorder->programs, std::vector<std::string>{std::string(platform::kBrowserProgram) +
-                                                           " " + out() + "/two.gif"});
-    EXPECT_EQ(log.events, (std::vector<std::string>{
-                              "decode start 0 " + first, "decode refused 0 " + first,
-                              "decode start 1 " + second, "decode wrote 1 " + out() + "/two.gif",
-                              "decode start 2 " + third, "decode refused 2 " + third}));
+    const std::string written = out() + test::kSep + "two.gif";
+    EXPECT_EQ(recorder->programs,
+              std::vector<std::string>{std::string(platform::kBrowserProgram) + " " + written});
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"decode start 0 " + first, "decode refused 0 " + first,
+                                        "decode start 1 " + second, "decode wrote 1 " + written,
+                                        "decode start 2 " + third, "decode refused 2 " + third}));
 }
 
 TEST_F(RunJobTest, ViewersFollowTheExtension) {
@@ -118,11 +117,12 @@ TEST_F(RunJobTest, ViewersFollowTheExtension) {
     EXPECT_EQ(outputs().size(), files.size());
     const std::string browser = std::string(platform::kBrowserProgram) + " ";
     const std::string viewer = std::string(platform::kExternalViewerProgram) + " ";
-    EXPECT_EQ(recorder->programs, (std::vector<std::string>{browser + out() + "/v_jpg.jpg",
-                                                            viewer + out() + "/v_wmf.wmf"}));
+    const std::string folder = out() + test::kSep;
+    EXPECT_EQ(recorder->programs, (std::vector<std::string>{browser + folder + "v_jpg.jpg",
+                                                            viewer + folder + "v_wmf.wmf"}));
     std::vector<std::pair<std::string, std::string>> expected;
     for (const char* ext : {"ttf", "avi", "mpg", "wav"}) {
-        expected.emplace_back(out() + "/v_" + ext + "." + ext, "c:\\Windows\\temp");
+        expected.emplace_back(folder + "v_" + ext + "." + ext, "c:\\Windows\\temp");
     }
     EXPECT_EQ(recorder->shell_opens, expected);
 }
@@ -134,8 +134,9 @@ TEST_F(RunJobTest, TheViewerOpensTheFileJustWritten) {
     ASSERT_EQ(recorder->programs.size(), 1u);
     const std::string opened =
         recorder->programs[0].substr(std::string(platform::kBrowserProgram).size() + 1);
-    EXPECT_NE(opened, out() + "/pic.gif");
-    EXPECT_TRUE(std::regex_match(opened, std::regex(".*/out/pic-?[0-9]+\\.gif")));
+    EXPECT_NE(opened, out() + test::kSep + "pic.gif");
+    EXPECT_TRUE(std::regex_match(opened, std::regex(".*" + test::kSepPattern + "out" +
+                                                    test::kSepPattern + "pic-?[0-9]+\\.gif")));
     EXPECT_EQ(log.events.back(), "decode wrote 0 " + opened);
 }
 
@@ -152,8 +153,8 @@ TEST_F(RunJobTest, OnlyTheCountedEntriesAreUsed) {
 
 TEST_F(RunJobTest, ReadOnceDerivesTheSameEncodingKeyInEveryJob) {
     test::write_file(dir / "same.txt", test::pattern_bytes(100, 1));
-    ::mkdir((dir / "e1").c_str(), 0755);
-    ::mkdir((dir / "e2").c_str(), 0755);
+    test::make_folder(dir / "e1");
+    test::make_folder(dir / "e2");
     const std::string a = test::encode_with(B.get(), dir / "same.txt", dir / "e1/");
     const std::string b = test::encode_with(B.get(), dir / "same.txt", dir / "e2/");
     EXPECT_EQ(test::read_file(a), test::read_file(b));
@@ -164,11 +165,11 @@ TEST_F(RunJobTest, InteractiveDecodeAsksOnceAndOpensNoViewer) {
     recorder->setNextFile(file);
     job_options job = decode_job({});
     job.interactive_decode = true;
-    job.decode_out_dir = out() + "/";
+    job.decode_out_dir = out() + test::kSep;
     engine.run_job(job, &log);
     EXPECT_EQ(outputs(), std::vector<std::string>{"asked.jpg"});
     EXPECT_TRUE(recorder->programs.empty());
-    EXPECT_EQ(log.events.back(), "decode wrote 0 " + out() + "/asked.jpg");
+    EXPECT_EQ(log.events.back(), "decode wrote 0 " + out() + test::kSep + "asked.jpg");
 }
 
 // ---------------------------------------------------------------- key usage
@@ -199,7 +200,7 @@ TEST_F(RunJobTest, CreateAnnouncesItsPlanAndSavesBFirst) {
         job.create_B = !c.create_A;
         job.random_A = job.random_B = c.random;
         job.save_keys = c.save;
-        job.key_dir = keys.path() + "/";
+        job.key_dir = keys.path() + test::kSep;
         engine.run_job(job, &keylog);
         EXPECT_EQ(local->texts(), c.text != nullptr ? std::vector<std::string>{c.text}
                                                     : std::vector<std::string>{});
@@ -210,8 +211,10 @@ TEST_F(RunJobTest, CreateAnnouncesItsPlanAndSavesBFirst) {
         ASSERT_EQ(keylog.events.size(), 2u);
         std::smatch match;
         const std::string first = keylog.events[0];
-        ASSERT_TRUE(std::regex_match(first, match, std::regex("key .*/B_11_12_matrix_([0-9]+)")));
-        EXPECT_EQ(keylog.events[1], "key " + keys.path() + "/A_12_11_matrix_" + match[1].str());
+        ASSERT_TRUE(std::regex_match(
+            first, match, std::regex("key .*" + test::kSepPattern + "B_11_12_matrix_([0-9]+)")));
+        EXPECT_EQ(keylog.events[1],
+                  "key " + keys.path() + test::kSep + "A_12_11_matrix_" + match[1].str());
         // The saved pair fits together.
         MatrixPtr savedB(
             read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, first.substr(4)));
@@ -233,7 +236,7 @@ TEST_F(RunJobTest, RandomKeysRepeatFromJobToJob) {
         job_options job;
         job.key_usage = "create";
         job.create_A = job.random_A = job.save_keys = true;
-        job.key_dir = keys->path() + "/";
+        job.key_dir = keys->path() + test::kSep;
         engine.run_job(job);
     }
     const auto a1 = first.entries();
@@ -248,7 +251,7 @@ TEST_F(RunJobTest, ReadEachTimeReadsAKeyAndDerivesTheOther) {
     job_options create;
     create.key_usage = "create";
     create.create_B = create.random_B = create.save_keys = true;
-    create.key_dir = keys.path() + "/";
+    create.key_dir = keys.path() + test::kSep;
     engine.run_job(create, &log);
     const std::string key_B = log.events[0].substr(4);
     const std::string key_A = log.events[1].substr(4);
@@ -265,7 +268,7 @@ TEST_F(RunJobTest, ReadEachTimeReadsAKeyAndDerivesTheOther) {
         job.encode = job.decode = true;
         job.encode_files = {dir / "plain.htm"};
         job.encode_file_count = 1;
-        job.encode_out_dir = dir.path() + "/";
+        job.encode_out_dir = dir.path() + test::kSep;
         job.decode_files = {dir / "plain.vek"};
         job.decode_file_count = 1;
         job.decode_out_dir = out();
@@ -281,9 +284,9 @@ TEST_F(RunJobTest, ReadEachTimeReadsAKeyAndDerivesTheOther) {
         EXPECT_EQ(local->dialogs.size(), 1u);
         const auto written = outputs();
         ASSERT_FALSE(written.empty());
-        EXPECT_EQ(test::read_file(out() + "/" + written.back()),
+        EXPECT_EQ(test::read_file(out() + test::kSep + written.back()),
                   test::read_file(dir / "plain.htm"));
-        std::filesystem::remove(out() + "/" + written.back());
+        std::filesystem::remove(out() + test::kSep + written.back());
     }
 }
 
@@ -305,7 +308,7 @@ TEST_F(RunJobTest, UnsupportedLevelsAreRefusedWithoutUsingAKey) {
     job.key_usage = "create";
     job.create_B = job.random_B = job.save_keys = true;
     job.levels = 5;
-    job.key_dir = keys.path() + "/";
+    job.key_dir = keys.path() + test::kSep;
     engine.run_job(job);
     ASSERT_EQ(recorder->texts().size(), 1u);
     EXPECT_EQ(recorder->texts()[0],
@@ -365,7 +368,7 @@ TEST_F(RunJobDeathTest, ThreeLevelKeysCannotBeMadeWithTheseDimensions) {
     job.key_usage = "create";
     job.create_B = job.random_B = job.save_keys = true;  // announces nothing
     job.levels = 3;
-    job.key_dir = keys.path() + "/";
+    job.key_dir = keys.path() + test::kSep;
     EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(1), "^$");
     EXPECT_TRUE(keys.entries().empty());
 }
@@ -379,7 +382,7 @@ TEST_F(RunJobDeathTest, ARefusedPlainFileEndsTheWholeEncodeList) {
     job.encode = true;
     job.encode_files = {dir / "first.txt", dir / "second.pdf", dir / "third-does-not-exist.txt"};
     job.encode_file_count = 3;
-    job.encode_out_dir = out() + "/";
+    job.encode_out_dir = out() + test::kSep;
     EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(0),
                 "^VekDC: Sorry, VEK encoder is not ready for this type of file.\n$");
     EXPECT_EQ(outputs(), std::vector<std::string>{"first.vek"});

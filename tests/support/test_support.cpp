@@ -1,20 +1,19 @@
 #include "tests/support/test_support.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "codec/codec.h"
 #include "engine/matrix_cipher.h"
+#include "platform/environment.h"
 #include "platform/runtime.h"
 
 namespace vekdc::test {
@@ -23,61 +22,139 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void assign(const std::string& name, const std::optional<std::string>& value) {
-    if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-    } else {
-        ::unsetenv(name.c_str());
-    }
-}
-
 [[maybe_unused]] const bool kLanguagePinned = [] {
-    ::setenv("LANGUAGE", kTestLanguage, 1);
+    platform::set_environment_variable("LANGUAGE", kTestLanguage);
     return true;
 }();
+
+// Paths are UTF-8 text throughout the tests, whatever the system's code page.
+fs::path fs_path(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// ---- folders shared with death-test children
+
+// The folders made by the running test, in order, are published in the
+// environment; a child that runs the test again takes them in the same order.
+int g_folders_made = 0;
+
+std::string folder_variable(int index) {
+    return "VEKDC_TEST_FOLDER_" + std::to_string(index);
+}
+
+bool in_death_test_child() {
+    return !GTEST_FLAG_GET(internal_run_death_test).empty();
+}
+
+bool in_a_test() {
+    return testing::UnitTest::GetInstance()->current_test_info() != nullptr;
+}
+
+class FolderListener : public testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const testing::TestInfo& /*test*/) override { forget(); }
+    void OnTestEnd(const testing::TestInfo& /*test*/) override { forget(); }
+
+private:
+    static void forget() {
+        if (!in_death_test_child()) {
+            for (int i = 0; i < g_folders_made; ++i) {
+                platform::set_environment_variable(folder_variable(i), std::nullopt);
+            }
+        }
+        g_folders_made = 0;
+    }
+};
+
+[[maybe_unused]] const bool g_listening = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new FolderListener);
+    return true;
+}();
+
+std::string fresh_folder() {
+    std::random_device entropy;
+    std::mt19937_64 random(entropy());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "vekdc-test-%016llx",
+                      static_cast<unsigned long long>(random()));
+        const fs::path folder = fs::temp_directory_path() / name;
+        if (fs::create_directory(folder)) {
+            return utf8(folder);
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder");
+}
 
 }  // namespace
 
 ScopedEnvironment::ScopedEnvironment(std::vector<Assignment> assignments) {
     for (const auto& [name, value] : assignments) {
-        const char* before = std::getenv(name.c_str());
-        previous_.emplace_back(
-            name, before != nullptr ? std::optional<std::string>(before) : std::nullopt);
-        assign(name, value);
+        previous_.emplace_back(name, platform::environment_variable(name));
+        platform::set_environment_variable(name, value);
     }
 }
 
 ScopedEnvironment::~ScopedEnvironment() {
     // Backwards, so that a variable named twice gets its first value back.
     for (auto it = previous_.rbegin(); it != previous_.rend(); ++it) {
-        assign(it->first, it->second);
+        platform::set_environment_variable(it->first, it->second);
     }
 }
 
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vekdc-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    if (!in_a_test()) {
+        path_ = fresh_folder();
+        return;
     }
-    path_ = pattern;
+    const std::string variable = folder_variable(g_folders_made++);
+    if (in_death_test_child()) {
+        if (const auto parents = platform::environment_variable(variable)) {
+            path_ = *parents;
+            owned_ = false;
+            fs::create_directories(fs_path(path_));
+            return;
+        }
+    }
+    path_ = fresh_folder();
+    platform::set_environment_variable(variable, path_);
 }
 
 TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    if (owned_) {
+        std::error_code ignored;
+        fs::remove_all(fs_path(path_), ignored);
+    }
 }
 
 std::vector<std::string> TempDir::entries() const {
+    return names_in(path_);
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(fs_path(folder))) {
+        names.push_back(utf8(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
+std::string file_name(const std::string& path) {
+    return utf8(fs_path(path).filename());
+}
+
+void make_folder(const std::string& path) {
+    fs::create_directories(fs_path(path));
+}
+
 void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fs_path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + path);
@@ -85,7 +162,7 @@ void write_file(const std::string& path, const std::string& bytes) {
 }
 
 std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(fs_path(path), std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + path);
     }
@@ -95,7 +172,20 @@ std::string read_file(const std::string& path) {
 }
 
 bool exists(const std::string& path) {
-    return fs::exists(path);
+    return fs::exists(fs_path(path));
+}
+
+std::string read_range(const std::string& path, std::uint64_t offset, std::size_t length) {
+    std::ifstream in(fs_path(path), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::string bytes(length, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(length));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+std::uint64_t free_space(const std::string& path) {
+    return fs::space(fs_path(path)).available;
 }
 
 std::string pattern_bytes(std::size_t size, unsigned seed) {
@@ -106,6 +196,20 @@ std::string pattern_bytes(std::size_t size, unsigned seed) {
         c = static_cast<char>(state >> 24);
     }
     return bytes;
+}
+
+UnavailableDrive::UnavailableDrive(char drive, const TempDir& dir)
+    : variable_(std::string("VEKDC_DRIVE_") + drive),
+      previous_(platform::environment_variable(variable_)) {
+    if (platform::kDrivesAreNative) {
+        platform::set_environment_variable(variable_, dir / "no-such-drive");
+    } else {
+        platform::set_environment_variable(variable_, std::nullopt);
+    }
+}
+
+UnavailableDrive::~UnavailableDrive() {
+    platform::set_environment_variable(variable_, previous_);
 }
 
 MatrixPtr make_decoding_key(unsigned seed) {
@@ -132,12 +236,12 @@ double le_double_at(const std::string& bytes, std::size_t offset) {
     return std::bit_cast<double>(bits);
 }
 
-CurrentFolder::CurrentFolder(const std::string& folder) : previous_(fs::current_path().string()) {
-    fs::current_path(folder);
+CurrentFolder::CurrentFolder(const std::string& folder) : previous_(utf8(fs::current_path())) {
+    fs::current_path(fs_path(folder));
 }
 
 CurrentFolder::~CurrentFolder() {
-    fs::current_path(previous_);
+    fs::current_path(fs_path(previous_));
 }
 
 MatrixPtr encoding_key_for(Matrix B) {
@@ -176,45 +280,6 @@ std::string pvek_header(int marker, int clear_prefix_length, int type_code, int 
         }
     }
     return header;
-}
-
-ProcessResult run_process(const std::vector<std::string>& argv, const std::string& workdir,
-                          const std::vector<std::string>& extra_env) {
-    char out_name[] = "/tmp/vekdc-out-XXXXXX";
-    char err_name[] = "/tmp/vekdc-err-XXXXXX";
-    const int out_fd = ::mkstemp(out_name);
-    const int err_fd = ::mkstemp(err_name);
-    std::vector<char*> args;
-    for (const auto& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null_fd = ::open("/dev/null", O_RDONLY);
-        ::dup2(null_fd, 0);
-        ::dup2(out_fd, 1);
-        ::dup2(err_fd, 2);
-        if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) {
-            ::_exit(126);
-        }
-        for (const auto& assignment : extra_env) {
-            ::putenv(const_cast<char*>(assignment.c_str()));
-        }
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::close(out_fd);
-    ::close(err_fd);
-    ProcessResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = read_file(out_name);
-    result.err = read_file(err_name);
-    ::unlink(out_name);
-    ::unlink(err_name);
-    return result;
 }
 
 }  // namespace vekdc::test

@@ -3,13 +3,16 @@
 #include <cstring>
 #include <thread>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
 #include "Common/matrix/matrix.h"
+#include "platform/environment.h"
 #include "platform/recording_services.h"
 #include "tests/support/test_support.h"
 
@@ -57,9 +60,9 @@ TEST(MatrixFile, FolderAndNameJoinWithoutASeparator) {
     MatrixPtr m = filled(1, 1);
     write_matrix_into_binary_file(false, m.get(), 1, 1, "joined.key", dir.path() + "/pre_");
     EXPECT_TRUE(test::exists(dir / "pre_joined.key"));
-    ::setenv("VEKDC_DRIVE_D", dir.path().c_str(), 1);
+    platform::set_environment_variable("VEKDC_DRIVE_D", dir.path());
     write_matrix_into_binary_file(false, m.get(), 1, 1, "master.key", "d:\\");
-    ::unsetenv("VEKDC_DRIVE_D");
+    platform::set_environment_variable("VEKDC_DRIVE_D", std::nullopt);
     EXPECT_TRUE(test::exists(dir / "master.key"));
 }
 
@@ -73,11 +76,13 @@ std::string key_bytes(Matrix m, int rows, int cols) {
     return bytes;
 }
 
+#ifndef _WIN32
 mode_t mode_of(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
     return st.st_mode & 07777;
 }
+#endif
 
 // A key never replaces a file: what the name held stays, and the key goes
 // under the name with a tick before the extension, unless the name already
@@ -112,10 +117,12 @@ TEST(MatrixFile, NeverReplacesAFileAndSaysWhereTheKeyWent) {
         if (!c.same_name) {
             EXPECT_TRUE(written.starts_with(dir / "k_") && written.ends_with(".key")) << written;
             EXPECT_EQ(dir.entries().size(), 2u);
-            EXPECT_EQ(mode_of(written), 0600u);
-        } else if (c.held == nullptr) {
+        }
+#ifndef _WIN32
+        if (!c.same_name || c.held == nullptr) {
             EXPECT_EQ(mode_of(written), 0600u);
         }
+#endif
     }
 }
 
@@ -144,6 +151,7 @@ TEST(MatrixFile, KeysOfAGroupShareTheirSuffix) {
     EXPECT_EQ(dir.entries().size(), 5u);
 }
 
+#ifndef _WIN32
 // A key may come through a pipe, which is read to its end; anything that is
 // neither a file nor a pipe is refused by name without being waited on.
 TEST(MatrixFile, ReadsAKeyThroughAPipe) {
@@ -169,6 +177,7 @@ TEST(MatrixFile, ReadsAKeyThroughAPipe) {
     ASSERT_TRUE(r);
     EXPECT_EQ(key_bytes(r.get(), 11, 12), key_bytes(m.get(), 11, 12));
 }
+#endif
 
 TEST(MatrixFile, ReadsBackWhatWasWrittenAndIgnoresExtraBytes) {
     TempDir dir;
@@ -216,22 +225,25 @@ TEST(MatrixFile, DialogModeAsksForTheFile) {
 
 TEST(MatrixFileDeathTest, UnreadableOrShortKeysEndTheProgramWithAMessage) {
     TempDir dir;
+#ifndef _WIN32
     EXPECT_EXIT(
         read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, "/dev/null"),
         testing::ExitedWithCode(1),
         "^VekDC: /dev/null is neither a file nor a pipe \\(read_matrix_from_binary_file\\)");
     EXPECT_EXIT(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir.path()),
                 testing::ExitedWithCode(1), "cannot be opened .*Is a directory");
+#endif
     test::write_file(dir / "short.key", std::string(1055, '\0'));
     EXPECT_EXIT(
         read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "missing.key"),
         testing::ExitedWithCode(1),
-        "^VekDC: .*/missing.key cannot be opened \\(read_matrix_from_binary_file\\)");
+        "^VekDC: .*" + test::kSepPattern +
+            "missing.key cannot be opened \\(read_matrix_from_binary_file\\)");
     EXPECT_EXIT(
         read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "short.key"),
         testing::ExitedWithCode(1),
-        "^VekDC: .*/short.key is too short for a 11 x 12 key: it holds 1055 bytes, the "
-        "key needs 1056");
+        "^VekDC: .*" + test::kSepPattern +
+            "short.key is too short for a 11 x 12 key: it holds 1055 bytes, the key needs 1056");
     EXPECT_EXIT(
         {
             platform::RecordingServices recorder;
@@ -248,8 +260,8 @@ TEST(MatrixFileDeathTest, AnUnwritableKeyEndsTheProgram) {
     EXPECT_EXIT(write_matrix_into_binary_file(false, m.get(), 1, 1, "k.key", dir / "none/"),
                 testing::ExitedWithCode(1),
                 "^VekDC: file open error \\(write_matrix_into_binary_file\\)\n"
-                ".*/none/k.key: No such file or directory\n$");
-    ::unsetenv("VEKDC_DRIVE_D");
+                ".*none.k\\.key: .*\n$");
+    test::UnavailableDrive no_d('D', dir);
     EXPECT_EXIT(write_matrix_into_binary_file(false, m.get(), 1, 1, "master.key", "d:\\"),
                 testing::ExitedWithCode(1), "file open error \\(write_matrix_into_binary_file\\)");
     EXPECT_TRUE(dir.entries().empty());

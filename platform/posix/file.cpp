@@ -224,6 +224,15 @@ void remove_leftover_temporaries(const std::string& folder) {
     ::closedir(dir);
 }
 
+// ---------------------------------------------------------------- FileHandle
+
+void FileHandle::close() {
+    if (native_ != kNone) {
+        ::close(native_);
+        native_ = kNone;
+    }
+}
+
 // ---------------------------------------------------------------- file_status
 
 FileStatus file_status(const std::string& path) {
@@ -269,33 +278,12 @@ std::optional<InputFile> InputFile::open(const std::string& path) {
         errno = EISDIR;
         return std::nullopt;
     }
-    return InputFile(fd);
-}
-
-InputFile::InputFile(InputFile&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = -1;
-}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-InputFile::~InputFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
+    return InputFile(FileHandle(fd));
 }
 
 std::uint64_t InputFile::size() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
+    if (::fstat(handle_.get(), &st) != 0) {
         return 0;
     }
     return static_cast<std::uint64_t>(st.st_size);
@@ -304,7 +292,7 @@ std::uint64_t InputFile::size() const {
 bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) const {
     auto* out = static_cast<char*>(buffer);
     while (length > 0) {
-        const ssize_t n = ::pread(fd_, out, length, static_cast<off_t>(offset));
+        const ssize_t n = ::pread(handle_.get(), out, length, static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -338,7 +326,7 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         const int fd =
             ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
         if (fd >= 0) {
-            return OutputFile(fd, std::string());
+            return OutputFile(FileHandle(fd), std::string());
         }
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             return std::nullopt;
@@ -351,7 +339,7 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         if (hidden >= 0) {
             hold_lock(hidden);
             remember_temp(temp);
-            return OutputFile(hidden, std::move(temp));
+            return OutputFile(FileHandle(hidden), std::move(temp));
         }
         if (errno != EEXIST) {
             return std::nullopt;
@@ -365,17 +353,15 @@ void OutputFile::allow_unnamed_files(bool allowed) {
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd_(other.fd_), temp_path_(std::move(other.temp_path_)) {
-    other.fd_ = -1;
+    : handle_(std::move(other.handle_)), temp_path_(std::move(other.temp_path_)) {
     other.temp_path_.clear();
 }
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
         discard();
-        fd_ = other.fd_;
+        handle_ = std::move(other.handle_);
         temp_path_ = std::move(other.temp_path_);
-        other.fd_ = -1;
         other.temp_path_.clear();
     }
     return *this;
@@ -386,10 +372,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    handle_.close();
     if (!temp_path_.empty()) {
         ::unlink(temp_path_.c_str());
         forget_temp(temp_path_);
@@ -398,7 +381,7 @@ void OutputFile::discard() {
 }
 
 bool OutputFile::write(const void* data, std::size_t length) {
-    return write_all(fd_, static_cast<const char*>(data), length);
+    return write_all(handle_.get(), static_cast<const char*>(data), length);
 }
 
 namespace {
@@ -485,9 +468,6 @@ Copied range_copy(int in_fd, std::uint64_t& offset, int out_fd, std::uint64_t& l
 
 namespace {
 
-// Bytes between two calls of a copy's step function.
-constexpr std::uint64_t kCopyStepBytes = std::uint64_t{16} << 20;
-
 // One uninterrupted copy: in-kernel first, through a pipe for large ranges; a
 // bounded buffer where the system offers neither.
 bool copy_range(const InputFile& source, std::uint64_t offset, int out_fd, std::uint64_t length,
@@ -497,10 +477,10 @@ bool copy_range(const InputFile& source, std::uint64_t offset, int out_fd, std::
     }
     Copied copied = Copied::Unsupported;
     if (length >= kSpliceThreshold) {
-        copied = splice_copy(source.descriptor(), offset, out_fd, length);
+        copied = splice_copy(source.handle().get(), offset, out_fd, length);
     }
     if (copied == Copied::Unsupported) {
-        copied = range_copy(source.descriptor(), offset, out_fd, length);
+        copied = range_copy(source.handle().get(), offset, out_fd, length);
     }
     if (copied != Copied::Unsupported) {
         return copied == Copied::Done;
@@ -527,12 +507,12 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
         return write(data, size);
     };
     if (!step) {
-        return copy_range(source, offset, fd_, length, write_buffer);
+        return copy_range(source, offset, handle_.get(), length, write_buffer);
     }
     std::uint64_t copied = 0;
     while (copied < length) {
         const std::uint64_t slice = std::min(length - copied, kCopyStepBytes);
-        if (!copy_range(source, offset + copied, fd_, slice, write_buffer)) {
+        if (!copy_range(source, offset + copied, handle_.get(), slice, write_buffer)) {
             return false;
         }
         copied += slice;
@@ -545,11 +525,11 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
 
 OutputFile::Publish OutputFile::publish_new(const std::string& path) {
     const auto host = host_path(path);
-    if (!host || fd_ < 0) {
+    if (!host || !handle_) {
         return Publish::Failed;
     }
     if (temp_path_.empty()) {
-        if (link_unnamed(fd_, *host)) {
+        if (link_unnamed(handle_.get(), *host)) {
             return Publish::Done;
         }
         return errno == EEXIST ? Publish::Exists : Publish::Failed;
@@ -572,10 +552,10 @@ OutputFile::Publish OutputFile::publish_new(const std::string& path) {
 }
 
 bool OutputFile::link_hidden(const std::string& folder) {
-    hold_lock(fd_);
+    hold_lock(handle_.get());
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = hidden_name(folder);
-        if (link_unnamed(fd_, temp)) {
+        if (link_unnamed(handle_.get(), temp)) {
             remember_temp(temp);
             temp_path_ = std::move(temp);
             return true;
@@ -589,7 +569,7 @@ bool OutputFile::link_hidden(const std::string& folder) {
 
 bool OutputFile::publish_replacing(const std::string& path) {
     const auto host = host_path(path);
-    if (!host || fd_ < 0) {
+    if (!host || !handle_) {
         return false;
     }
     // Nothing has the name: a link, as for any new file, and no sync.
@@ -597,7 +577,7 @@ bool OutputFile::publish_replacing(const std::string& path) {
         return true;
     }
     // The file replaces something the user had: make its content durable first.
-    if (::fsync(fd_) != 0) {
+    if (::fsync(handle_.get()) != 0) {
         return false;
     }
     // An unnamed file cannot be renamed: give it a hidden name first.
@@ -610,122 +590,6 @@ bool OutputFile::publish_replacing(const std::string& path) {
     forget_temp(temp_path_);
     temp_path_.clear();
     return true;
-}
-
-// ---------------------------------------------------------------- file groups
-
-namespace {
-
-// `name` with `suffix` put before its extension (the text from its last ".").
-std::string with_suffix(const std::string& name, const std::string& suffix) {
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos) {
-        return name + suffix;
-    }
-    return name.substr(0, dot) + suffix + name.substr(dot);
-}
-
-enum class NameUse { Free, Same, Taken, Failed };
-
-// Whether `path` is free, already holds exactly `bytes`, or holds something else.
-NameUse name_use(const std::string& path, const std::vector<unsigned char>& bytes) {
-    const FileStatus status = file_status(path);
-    if (status.kind == FileKind::Missing) {
-        errno = status.error;
-        return status.error == ENOENT ? NameUse::Free : NameUse::Failed;
-    }
-    if (status.kind != FileKind::Regular || status.size != bytes.size()) {
-        return NameUse::Taken;
-    }
-    const LeadingBytes held = read_leading_bytes(path, bytes.size());
-    return held.status == LeadingBytes::Status::Done && held.bytes == bytes ? NameUse::Same
-                                                                            : NameUse::Taken;
-}
-
-// The next tick suffix after `tick`: later than it and not earlier than now,
-// wrapping like the 32-bit tick count.
-std::int64_t next_tick(std::int64_t tick) {
-    tick = std::max<std::int64_t>(tick + 1, tick_count());
-    return tick > INT32_MAX ? INT32_MIN : tick;
-}
-
-}  // namespace
-
-NewFiles write_new_files(const std::string& folder, const std::vector<NewFile>& files,
-                         Access access, const std::string& first_suffix) {
-    NewFiles result;
-    const auto fail = [&](const std::string& path) {
-        result.failed_path = path;
-        result.error = errno;
-        return result;
-    };
-    const auto host_folder = host_path(folder);
-    if (!host_folder) {
-        errno = ENOENT;
-        return fail(folder + (files.empty() ? std::string() : files.front().name));
-    }
-    std::string suffix = first_suffix;
-    std::int64_t tick = tick_count();
-    for (;;) {
-        // Everything is written before any name appears: a full disk stops here.
-        std::vector<OutputFile> outputs;
-        for (const NewFile& file : files) {
-            auto out = OutputFile::create_beside(folder + file.name, access);
-            if (!out || !out->write(file.bytes.data(), file.bytes.size())) {
-                return fail(folder + file.name);
-            }
-            outputs.push_back(std::move(*out));
-        }
-        // The first suffix under which each name is free or already holds its file.
-        std::vector<std::string> paths;
-        std::vector<NameUse> uses;
-        for (bool usable = false; !usable;) {
-            paths.clear();
-            uses.clear();
-            usable = true;
-            for (std::size_t i = 0; i < files.size() && usable; ++i) {
-                paths.push_back(*host_folder + with_suffix(files[i].name, suffix));
-                uses.push_back(name_use(paths.back(), files[i].bytes));
-                if (uses.back() == NameUse::Failed) {
-                    return fail(paths.back());
-                }
-                usable = uses.back() != NameUse::Taken;
-            }
-            if (!usable) {
-                tick = next_tick(tick);
-                suffix = "_" + std::to_string(tick);
-            }
-        }
-        // Link the free names. A name taken meanwhile undoes this call's links,
-        // and the group is written again.
-        std::vector<std::string> linked;
-        bool raced = false;
-        for (std::size_t i = 0; i < files.size() && !raced; ++i) {
-            if (uses[i] == NameUse::Same) {
-                continue;
-            }
-            const auto published = outputs[i].publish_new(paths[i]);
-            if (published == OutputFile::Publish::Done) {
-                linked.push_back(paths[i]);
-                continue;
-            }
-            const int error = errno;
-            for (const auto& done : linked) {
-                ::unlink(done.c_str());
-            }
-            if (published == OutputFile::Publish::Failed) {
-                errno = error;
-                return fail(paths[i]);
-            }
-            raced = true;
-        }
-        if (!raced) {
-            result.ok = true;
-            result.paths = std::move(paths);
-            result.suffix = suffix;
-            return result;
-        }
-    }
 }
 
 // ---------------------------------------------------------------- reading small files
