@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,13 +37,14 @@ TEST(SavedKeys, GoUnderFreeNamesAndTheObserverHearsThem) {
     for (const auto& path : taken) {
         EXPECT_EQ(test::read_file(path), "an older key") << path;
     }
-    const std::string b = log.keys[0];
-    const std::string a = log.keys[1];
-    EXPECT_TRUE(b.starts_with(dir / "B_11_12_matrix_")) << b;
-    EXPECT_EQ(test::read_file(b).size(), 1056u);
-    EXPECT_EQ(test::read_file(a).size(), 1056u);
+    EXPECT_EQ(test::read_file(log.keys[0]).size(), 1056u);
+    EXPECT_EQ(test::read_file(log.keys[1]).size(), 1056u);
+    const std::string b = std::filesystem::path(log.keys[0]).filename().string();
+    const std::string a = std::filesystem::path(log.keys[1]).filename().string();
+    ASSERT_TRUE(b.starts_with("B_11_12_matrix_")) << b;
+    ASSERT_TRUE(a.starts_with("A_12_11_matrix_")) << a;
     // Both keys of the pair carry the same suffix.
-    EXPECT_EQ(b.substr(dir.path().size() + 15), a.substr(dir.path().size() + 15));
+    EXPECT_EQ(b.substr(15), a.substr(15));
     EXPECT_EQ(dir.entries().size(), taken.size() + 2);
 }
 

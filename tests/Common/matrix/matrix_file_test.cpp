@@ -1,6 +1,7 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #ifndef _WIN32
@@ -84,6 +85,11 @@ mode_t mode_of(const std::string& path) {
 }
 #endif
 
+// The name of a written file, whichever separator its path uses.
+std::string name_of(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
 // A key never replaces a file: what the name held stays, and the key goes
 // under the name with a tick before the extension, unless the name already
 // holds exactly this key.
@@ -110,12 +116,12 @@ TEST(MatrixFile, NeverReplacesAFileAndSaysWhereTheKeyWent) {
             write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
         SCOPED_TRACE(c.held == nullptr ? "free" : c.held);
         EXPECT_EQ(test::read_file(written), key);
-        EXPECT_EQ(written == dir / "k.key", c.same_name) << written;
+        EXPECT_EQ(name_of(written) == "k.key", c.same_name) << written;
         if (c.held != nullptr) {
             EXPECT_EQ(test::read_file(dir / "k.key"), held);
         }
         if (!c.same_name) {
-            EXPECT_TRUE(written.starts_with(dir / "k_") && written.ends_with(".key")) << written;
+            EXPECT_TRUE(name_of(written).starts_with("k_") && written.ends_with(".key")) << written;
             EXPECT_EQ(dir.entries().size(), 2u);
         }
 #ifndef _WIN32
@@ -136,8 +142,8 @@ TEST(MatrixFile, KeysOfAGroupShareTheirSuffix) {
         {{b.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
     ASSERT_EQ(first.paths.size(), 2u);
     EXPECT_FALSE(first.suffix.empty());
-    EXPECT_EQ(first.paths[0], dir / ("B_11_12_t" + first.suffix));
-    EXPECT_EQ(first.paths[1], dir / ("A_12_11_t" + first.suffix));
+    EXPECT_EQ(name_of(first.paths[0]), "B_11_12_t" + first.suffix);
+    EXPECT_EQ(name_of(first.paths[1]), "A_12_11_t" + first.suffix);
     EXPECT_EQ(test::read_file(dir / "A_12_11_t"), "older A");
     EXPECT_FALSE(test::exists(dir / "B_11_12_t"));
     EXPECT_EQ(test::read_file(first.paths[1]), key_bytes(a.get(), 12, 11));
