@@ -43,7 +43,7 @@ fi
 
 # What building and running needs.
 packages=(
-    g++ make cmake
+    g++ make cmake help2man
     libgtest-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools

@@ -106,6 +106,14 @@ bool CVekDCApp::InitInstance(const QStringList& arguments) {
     return true;
 }
 
+void CVekDCApp::AddToInputList(const QList<QByteArray>& paths) {
+    if (!m_pMainWnd) {
+        return;
+    }
+    m_pMainWnd->GetDecodeView()->AddLocalPaths(paths);
+    m_pMainWnd->RevealDecodePanel();
+}
+
 void CVekDCApp::CreateMainFrame() {
     m_pMainWnd = std::make_unique<CMainFrame>(m_pDocument.get());
     connect(m_pMainWnd->GetCommand(CMainFrame::ID_FILE_NEW), &QAction::triggered, this,

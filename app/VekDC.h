@@ -29,6 +29,9 @@ public:
     // GetExitCode() as its status.
     bool InitInstance(const QStringList& arguments);
     int GetExitCode() const { return m_exitCode; }
+    // Files given by the desktop (vekdc --add FILE...): into the input list,
+    // with the decode panel shown, ready for ！デコード実行.
+    void AddToInputList(const QList<QByteArray>& paths);
 
     CVekDCDoc* GetDocument() const { return m_pDocument.get(); }
     CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }

@@ -3,6 +3,7 @@
 // document only gives it its title.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -21,10 +22,11 @@ class CVekDCDoc : public QObject {
 public:
     CVekDCDoc();
 
-    QString m_strSelectedPath;  // path of the item last selected in the tree
-    QString m_strKeyPath;       // key file chosen with "キーの設定"
-    QString m_strOutDir;        // output folder of the current or last run
-    QStringList m_fileList;     // input files of the current run
+    QString m_strSelectedPath;       // path of the item last selected in the tree, as shown
+    QByteArray m_selectedLocalPath;  // the same path as the file system's bytes
+    QString m_strKeyPath;            // key file chosen with "キーの設定"
+    QString m_strOutDir;             // output folder of the current or last run
+    QStringList m_fileList;          // input files of the current run
     CLeftView* m_pLeftView = nullptr;
     CVekDCView* m_pDecodeView = nullptr;
     int m_bDecoding = 0;  // 1 while a decode job runs in the engine

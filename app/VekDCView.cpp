@@ -1,5 +1,6 @@
 #include "app/VekDCView.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -9,12 +10,15 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "app/DialogTemplate.h"
 #include "app/UiMetrics.h"
 #include "app/VekDCDoc.h"
+#include "browser/FileNames.h"
+#include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "platform/language.h"
 #include "platform/services.h"
@@ -36,6 +40,8 @@ constexpr DialogItem kDecodeFormItems[] = {
     {CVekDCView::IDC_PROGRESS,     ControlKind::Progress,   nullptr,                                                 29, 232, 197, 14},
     {CVekDCView::IDC_OUT_DIR,      ControlKind::Edit,       nullptr,                                                 30,  39, 196, 14},
     {CVekDCView::IDC_DECODE,       ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "！デコード実行"),      7, 209,  67, 14},
+    // Shown in the decode button's place while a run is active.
+    {CVekDCView::IDC_CANCEL,       ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "中止"),                7, 209,  67, 14},
     {IDC_STATIC,                   ControlKind::Static,     QT_TRANSLATE_NOOP("vekdc::CVekDCView", "入力ファイルリスト"), 167,  80,  59,  8, "ListLabel"},
     {CVekDCView::IDC_ADD_TO_LIST,  ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "→リストに追加"),       7,  75,  66, 14},
     {CVekDCView::IDC_CLEAR_LIST,   ControlKind::PushButton, QT_TRANSLATE_NOOP("vekdc::CVekDCView", "×初期化"),           17, 175,  97, 14},
@@ -81,6 +87,7 @@ void CVekDCView::CreateControls() {
     m_fileList->setSelectionMode(QAbstractItemView::MultiSelection);
     m_fileList->setFlow(QListView::TopToBottom);  // entries fill columns
     m_fileList->setWrapping(true);
+    m_fileList->setUniformItemSizes(true);  // lays out tens of thousands of entries at once
     m_fileList->setResizeMode(QListView::Adjust);
     m_fileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_fileList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -91,6 +98,9 @@ void CVekDCView::CreateControls() {
 
     m_outDir = qobject_cast<QLineEdit*>(m_dialog->Item(IDC_OUT_DIR));
     m_keyPath = qobject_cast<QLineEdit*>(m_dialog->Item(IDC_KEY_PATH));
+    m_decode = qobject_cast<QPushButton*>(m_dialog->Item(IDC_DECODE));
+    m_cancel = qobject_cast<QPushButton*>(m_dialog->Item(IDC_CANCEL));
+    m_cancel->hide();
     m_dialog->LayOut();
     setWidget(m_form);
 
@@ -99,11 +109,18 @@ void CVekDCView::CreateControls() {
                 handler);
     };
     clicked(IDC_DECODE, [this] { StartDecode(); });
-    clicked(IDC_ADD_TO_LIST, [this] { AddFileToList(m_pDocument->m_strSelectedPath); });
+    clicked(IDC_ADD_TO_LIST, [this] { AddLocalFileToList(SelectedLocalPath()); });
     clicked(IDC_SET_OUT_DIR, [this] { SetOutDirFromSelection(); });
     clicked(IDC_CLEAR_LIST, [this] { ClearFileList(); });
     clicked(IDC_DELETE_ITEMS, [this] { DeleteSelectedFiles(); });
     clicked(IDC_SET_KEY, [this] { ChooseKeyFile(); });
+    clicked(IDC_CANCEL, [this] { CancelDecode(); });
+    m_cancelAction = new QAction(this);
+    m_cancelAction->setObjectName(QStringLiteral("CancelDecode"));
+    m_cancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_cancelAction->setShortcutContext(Qt::WindowShortcut);
+    m_cancelAction->setEnabled(false);
+    connect(m_cancelAction, &QAction::triggered, this, &CVekDCView::CancelDecode);
 }
 
 CMainFrame* CVekDCView::GetParentFrame() const {
@@ -124,18 +141,82 @@ void CVekDCView::OnInitialUpdate() {
 }
 
 int CVekDCView::AddFileToList(const QString& path) {
-    int insert_at = m_fileList->count();
-    for (int row = 0; row < m_fileList->count(); ++row) {
-        const QString entry = m_fileList->item(row)->text();
-        if (QString::compare(entry, path, Qt::CaseInsensitive) == 0) {
-            return 0;
-        }
-        if (insert_at == m_fileList->count() && ListsBefore(path, entry)) {
-            insert_at = row;
+    return AddLocalFileToList(QFile::encodeName(path));
+}
+
+QString CVekDCView::IndexKey(const QByteArray& path) {
+    // A name that is not UTF-8 is only ever equal to its own bytes.
+    return IsUtf8(path) ? QString::fromUtf8(path).toCaseFolded()
+                        : QStringLiteral("\u0001") + QString::fromLatin1(path);
+}
+
+int CVekDCView::AddLocalFileToList(const QByteArray& path) {
+    if (!m_listIndex.insert(IndexKey(path)).second) {
+        return 0;
+    }
+    const QString shown = DisplayName(path);
+    // The list is kept sorted: the first entry that sorts after the path.
+    int low = 0;
+    int high = m_fileList->count();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (ListsBefore(shown, m_fileList->item(middle)->text())) {
+            high = middle;
+        } else {
+            low = middle + 1;
         }
     }
-    m_fileList->insertItem(insert_at, path);
+    auto* item = new QListWidgetItem(shown);
+    item->setData(Qt::UserRole, path);
+    m_fileList->insertItem(low, item);
     return 0;
+}
+
+int CVekDCView::AddLocalPaths(const QList<QByteArray>& paths) {
+    namespace fs = std::filesystem;
+    if (m_pDocument->m_bDecoding != 0) {
+        SetStatusText(tr("現在、デコード実行中です。"));
+        return static_cast<int>(paths.size());
+    }
+    int ignored = 0;
+    for (const QByteArray& path : paths) {
+        std::error_code error;
+        const fs::path target =
+            path.isEmpty() ? fs::path() : fs::absolute(path.toStdString(), error);
+        const fs::file_status status = fs::status(target, error);
+        if (path.isEmpty() || error) {
+            ++ignored;
+        } else if (fs::is_directory(status)) {
+            // As Enter on a folder in the tree: its own encrypted files.
+            for (fs::directory_iterator it(target, error), end; !error && it != end;
+                 it.increment(error)) {
+                const std::string name = it->path().filename().native();
+                std::error_code kindError;
+                if (name.front() != '.' && it->is_regular_file(kindError)) {
+                    const QByteArray file = QByteArray::fromStdString(it->path().native());
+                    if (file.contains(".vek")) {
+                        AddLocalFileToList(file);
+                    }
+                }
+            }
+        } else if (fs::is_regular_file(status)) {
+            AddLocalFileToList(QByteArray::fromStdString(target.native()));
+        } else {
+            ++ignored;
+        }
+    }
+    if (ignored > 0) {
+        SetStatusText(tr("ファイルでもフォルダでもないもの %1 個を無視しました。").arg(ignored));
+    }
+    return ignored;
+}
+
+QByteArray CVekDCView::SelectedLocalPath() const {
+    // The bytes of the tree's selection, unless the shown path was set apart from them.
+    const QByteArray& local = m_pDocument->m_selectedLocalPath;
+    return DisplayName(local) == m_pDocument->m_strSelectedPath
+               ? local
+               : QFile::encodeName(m_pDocument->m_strSelectedPath);
 }
 
 void CVekDCView::SetOutDirFromSelection() {
@@ -143,22 +224,23 @@ void CVekDCView::SetOutDirFromSelection() {
 }
 
 int CVekDCView::ClearFileList() {
-    for (int row = m_fileList->count() - 1; row >= 0; --row) {
-        delete m_fileList->takeItem(row);
-    }
+    m_fileList->clear();
+    m_listIndex.clear();
     m_pDocument->m_fileList.clear();
     return 0;
 }
 
 void CVekDCView::DeleteSelectedFiles() {
     std::vector<int> rows;
-    for (const QListWidgetItem* item : m_fileList->selectedItems()) {
-        rows.push_back(m_fileList->row(item));
+    for (const QModelIndex& index : m_fileList->selectionModel()->selectedIndexes()) {
+        rows.push_back(index.row());
     }
     // From the last to the first, so that the remaining rows stay valid.
     std::sort(rows.begin(), rows.end(), std::greater<>());
     for (int row : rows) {
-        delete m_fileList->takeItem(row);
+        QListWidgetItem* item = m_fileList->takeItem(row);
+        m_listIndex.erase(IndexKey(item->data(Qt::UserRole).toByteArray()));
+        delete item;
     }
 }
 
@@ -221,6 +303,15 @@ QStringList CVekDCView::GetFileListEntries() const {
         entries << m_fileList->item(row)->text();
     }
     return entries;
+}
+
+QList<QByteArray> CVekDCView::GetFileListPaths() const {
+    QList<QByteArray> paths;
+    paths.reserve(m_fileList->count());
+    for (int row = 0; row < m_fileList->count(); ++row) {
+        paths << m_fileList->item(row)->data(Qt::UserRole).toByteArray();
+    }
+    return paths;
 }
 
 void CVekDCView::SetStatusText(const QString& text) {

@@ -1,7 +1,6 @@
 #include "browser/LeftView.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -11,10 +10,13 @@
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 #include "app/Profile.h"
 #include "app/VekDCDoc.h"
+#include "app/VekDCView.h"
+#include "browser/FileNames.h"
 #include "browser/MainFrm.h"
 #include "browser/drives.h"
 
@@ -189,26 +191,27 @@ void CLeftView::FillChildren(QTreeWidgetItem* item) {
         delete item->takeChild(0);  // the placeholder
     }
 
-    QString path;
-    GetItemPath(item, path);
+    namespace fs = std::filesystem;
     struct Entry {
+        QByteArray bytes;
         QString name;
         bool folder;
     };
     std::vector<Entry> entries;
+    // Names are read as bytes: one that is not UTF-8 is listed all the same.
     // A file, or a folder that cannot be read, yields no entries.
-    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        const QString name = info.fileName();
-        if (name.startsWith(QLatin1Char('.'))) {
+    std::error_code error;
+    fs::directory_iterator it(GetItemLocalPath(item).toStdString(), error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const std::string native = it->path().filename().native();
+        const QByteArray bytes(native.data(), static_cast<qsizetype>(native.size()));
+        if (bytes.startsWith('.')) {
             continue;
         }
-        if (info.isDir()) {
-            entries.push_back(Entry{name, true});
-        } else if (IsEncryptedPath(name)) {
-            entries.push_back(Entry{name, false});
+        std::error_code kindError;
+        const bool folder = it->is_directory(kindError);
+        if (folder || bytes.contains(".vek")) {
+            entries.push_back(Entry{bytes, DisplayName(bytes), folder});
         }
     }
     std::sort(entries.begin(), entries.end(),
@@ -217,27 +220,40 @@ void CLeftView::FillChildren(QTreeWidgetItem* item) {
         QTreeWidgetItem* child =
             entry.folder ? InsertItem(item, entry.name, kImageFolder, kImageFolderSelected)
                          : InsertItem(item, entry.name, kImageEncrypted, kImageEncryptedSelected);
+        child->setData(0, kLocalNameRole, entry.bytes);
         InsertPlaceholder(child);
     }
 }
 
 void CLeftView::GetItemPath(QTreeWidgetItem* item, QString& path) const {
-    path.clear();
+    path = DisplayName(GetItemLocalPath(item));
+}
+
+QByteArray CLeftView::GetItemLocalPath(QTreeWidgetItem* item) const {
     if (item == nullptr) {
-        return;
+        return QByteArray();
     }
-    QStringList labels;
+    QList<QByteArray> names;
     const QTreeWidgetItem* node = item;
     while (node->parent() != nullptr) {
-        labels.prepend(node->text(0));
+        const QVariant bytes = node->data(0, kLocalNameRole);
+        names.prepend(bytes.isValid() ? bytes.toByteArray() : QFile::encodeName(node->text(0)));
         node = node->parent();
     }
-    path = node->data(0, kRootPathRole).toString();
-    for (const QString& label : labels) {
-        if (!path.endsWith(QLatin1Char('/'))) {
-            path += QLatin1Char('/');
+    QByteArray path = QFile::encodeName(node->data(0, kRootPathRole).toString());
+    for (const QByteArray& name : names) {
+        if (!path.endsWith('/')) {
+            path += '/';
         }
-        path += label;
+        path += name;
+    }
+    return path;
+}
+
+void CLeftView::AddEncryptedToList(QTreeWidgetItem* item) {
+    const QByteArray path = GetItemLocalPath(item);
+    if (item != nullptr && path.contains(".vek") && m_pDocument->m_pDecodeView != nullptr) {
+        m_pDocument->m_pDecodeView->AddLocalFileToList(path);
     }
 }
 
@@ -278,9 +294,8 @@ void CLeftView::OnSelChanged() {
                                  QStringLiteral(">>"));
         }
     }
-    QString path;
-    GetItemPath(item, path);
-    m_pDocument->m_strSelectedPath = path;
+    m_pDocument->m_selectedLocalPath = GetItemLocalPath(item);
+    m_pDocument->m_strSelectedPath = DisplayName(m_pDocument->m_selectedLocalPath);
 }
 
 void CLeftView::ShowStatusProgress() {

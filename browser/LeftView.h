@@ -39,6 +39,8 @@ public:
     static constexpr int kRootPathRole = Qt::UserRole + 1;  // drive items: the mount point
     static constexpr int kImageRole = Qt::UserRole + 2;
     static constexpr int kSelectedImageRole = Qt::UserRole + 3;
+    // Folder and file items: the name's bytes as the file system gave them.
+    static constexpr int kLocalNameRole = Qt::UserRole + 4;
     static constexpr unsigned int kFilledFlag = 1u;
 
     static constexpr const char* kPlaceholderLabel = "DUMY";
@@ -61,8 +63,11 @@ public:
     void FillDriveList();
     // Lists the folder behind an item, once.
     void FillChildren(QTreeWidgetItem* item);
-    // The file-system path of an item: its drive's root path, then the labels below it.
+    // The file-system path of an item as shown: its drive's root path, then
+    // the labels below it.
     void GetItemPath(QTreeWidgetItem* item, QString& path) const;
+    // The same path as the bytes that name the file (names need not be UTF-8).
+    QByteArray GetItemLocalPath(QTreeWidgetItem* item) const;
     QTreeWidgetItem* GetSelectedItem() const;
     // The rectangle of an item's label text, in viewport coordinates.
     QRect GetItemTextRect(QTreeWidgetItem* item) const;
@@ -94,6 +99,8 @@ protected:
 private:
     QTreeWidgetItem* InsertItem(QTreeWidgetItem* parent, const QString& label, int image,
                                 int selectedImage);
+    // Adds the item's path to the decode panel's list when it names an encrypted file.
+    void AddEncryptedToList(QTreeWidgetItem* item);
     void InsertPlaceholder(QTreeWidgetItem* parent);
     void OnItemExpanded(QTreeWidgetItem* item);
     void OnSelChanged();

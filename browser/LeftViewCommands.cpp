@@ -50,11 +50,7 @@ void CLeftView::OnKeyDown(int key) {
 }
 
 void CLeftView::AddSelectionToList() {
-    QString path;
-    GetItemPath(GetSelectedItem(), path);
-    if (IsEncryptedPath(path) && m_pDocument->m_pDecodeView != nullptr) {
-        m_pDocument->m_pDecodeView->AddFileToList(path);
-    }
+    AddEncryptedToList(GetSelectedItem());
 }
 
 void CLeftView::StartPanelDecode() {
@@ -134,11 +130,7 @@ void CLeftView::OnRButtonDblClk(Qt::KeyboardModifiers /*flags*/, const QPoint& p
 void CLeftView::DecodeSelection() {
     CVekDCView* panel = m_pDocument->m_pDecodeView;
     QTreeWidgetItem* item = GetSelectedItem();
-    QString path;
-    GetItemPath(item, path);
-    if (item != nullptr && IsEncryptedPath(path) && panel != nullptr) {
-        panel->AddFileToList(path);
-    }
+    AddEncryptedToList(item);
     if (item == nullptr) {
         platform::app_message("NULL ");
     } else {
@@ -146,11 +138,7 @@ void CLeftView::DecodeSelection() {
         item->setExpanded(true);
         FillChildren(item);
         for (int i = 0; i < item->childCount(); ++i) {
-            QString childPath;
-            GetItemPath(item->child(i), childPath);
-            if (IsEncryptedPath(childPath) && panel != nullptr) {
-                panel->AddFileToList(childPath);
-            }
+            AddEncryptedToList(item->child(i));
         }
     }
     if (panel != nullptr) {

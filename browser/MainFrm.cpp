@@ -2,12 +2,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -139,6 +143,46 @@ CMainFrame::CMainFrame(CVekDCDoc* document) : m_pDocument(document) {
     CreateCommands();
     connect(m_pDocument, &CVekDCDoc::titleChanged, this, &CMainFrame::OnUpdateFrameTitle);
     OnUpdateFrameTitle();
+    setAcceptDrops(true);
+}
+
+void CMainFrame::RevealDecodePanel() {
+    const QList<int> sizes = m_wndSplitter->sizes();
+    if (sizes.value(1) > 0) {
+        return;
+    }
+    const int total = m_wndSplitter->width();
+    const int tree = std::min(CLeftView::kNarrowWidth, total / 2);
+    m_wndSplitter->setSizes({tree, std::max(0, total - tree - m_wndSplitter->handleWidth())});
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_pDocument->m_bDecoding != 0) {
+        event->ignore();
+        m_pDecodeView->CloseAfterRun();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    QList<QByteArray> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        // Anything but a local file counts as neither file nor folder. The
+        // path's bytes are taken as given: a name need not be UTF-8.
+        paths << (url.isLocalFile()
+                      ? QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())
+                      : QByteArray());
+    }
+    event->acceptProposedAction();
+    m_pDecodeView->AddLocalPaths(paths);
+    RevealDecodePanel();
 }
 
 bool CMainFrame::OnCreateClient() {

@@ -60,6 +60,9 @@ public:
     CVekDCView* GetDecodeView() const { return m_pDecodeView; }
     CVekDCDoc* GetActiveDocument() const { return m_pDocument; }
 
+    // Narrows the tree so that the decode panel shows, if it is collapsed.
+    void RevealDecodePanel();
+
     // "<document title> - VekDC".
     void OnUpdateFrameTitle();
     // Sets the caption as given (a "[*]" in it is shown as written).
@@ -71,6 +74,11 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Files and folders dropped anywhere on the window join the input list.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // A run in progress is cancelled first; the window closes once it stopped.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     int OnCreate();

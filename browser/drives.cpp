@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <string_view>
 
 namespace vekdc {
 
@@ -42,7 +38,7 @@ bool under(std::string_view path, std::string_view folder) {
             path[folder.size()] == '/');
 }
 
-bool is_network(const MountEntry& mount) {
+bool is_network(const platform::Volume& mount) {
     const std::string_view type = mount.fs_type;
     if (one_of(type, kNetworkTypes)) {
         return true;
@@ -56,7 +52,7 @@ bool is_user_media_folder(std::string_view path) {
     return under(path, "/media") || under(path, "/run/media");
 }
 
-bool is_system_mount(const MountEntry& mount) {
+bool is_system_mount(const platform::Volume& mount) {
     if (one_of(std::string_view(mount.fs_type), kPseudoTypes)) {
         return true;
     }
@@ -66,33 +62,6 @@ bool is_system_mount(const MountEntry& mount) {
     }
     return std::any_of(kSystemFolders.begin(), kSystemFolders.end(),
                        [&](std::string_view folder) { return under(path, folder); });
-}
-
-// "\040" and the other octal escapes of the mount table.
-std::string unescape(std::string_view field) {
-    std::string result;
-    result.reserve(field.size());
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            const std::string_view digits = field.substr(i + 1, 3);
-            if (std::all_of(digits.begin(), digits.end(),
-                            [](char c) { return c >= '0' && c <= '7'; })) {
-                result += static_cast<char>(((digits[0] - '0') << 6) | ((digits[1] - '0') << 3) |
-                                            (digits[2] - '0'));
-                i += 3;
-                continue;
-            }
-        }
-        result += field[i];
-    }
-    return result;
-}
-
-std::string read_first_line(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
 }
 
 }  // namespace
@@ -117,31 +86,13 @@ std::string drive_label(const DriveEntry& drive) {
     return drive.root + " (" + drive_kind_name(drive.kind) + ")";
 }
 
-std::vector<MountEntry> parse_mount_table(std::string_view text) {
-    std::vector<MountEntry> mounts;
-    std::istringstream lines{std::string(text)};
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string device;
-        std::string mount_point;
-        std::string type;
-        if (fields >> device >> mount_point >> type) {
-            mounts.push_back(MountEntry{unescape(device), unescape(mount_point), unescape(type)});
-        }
-    }
-    return mounts;
-}
-
-std::vector<DriveEntry> drives_from_mounts(
-    const std::vector<MountEntry>& mounts,
-    const std::function<bool(const std::string& device)>& is_removable) {
+std::vector<DriveEntry> drives_from_mounts(const std::vector<platform::Volume>& mounts) {
     // The last entry of a mount point is the one in effect.
-    std::vector<MountEntry> effective;
-    for (const MountEntry& mount : mounts) {
-        auto same = std::find_if(effective.begin(), effective.end(), [&](const MountEntry& e) {
-            return e.mount_point == mount.mount_point;
-        });
+    std::vector<platform::Volume> effective;
+    for (const platform::Volume& mount : mounts) {
+        auto same = std::find_if(
+            effective.begin(), effective.end(),
+            [&](const platform::Volume& e) { return e.mount_point == mount.mount_point; });
         if (same != effective.end()) {
             *same = mount;
         } else {
@@ -151,7 +102,7 @@ std::vector<DriveEntry> drives_from_mounts(
 
     std::vector<DriveEntry> drives;
     bool root_seen = false;
-    for (const MountEntry& mount : effective) {
+    for (const platform::Volume& mount : effective) {
         const std::string& path = mount.mount_point;
         const bool network = is_network(mount);
         if (path == "/") {
@@ -162,7 +113,7 @@ std::vector<DriveEntry> drives_from_mounts(
         if (path.empty() || path.front() != '/' || is_system_mount(mount)) {
             continue;
         }
-        const bool removable = is_removable && is_removable(mount.device);
+        const bool removable = mount.removable;
         if (!network && !removable && !is_user_media_folder(path) && !under(path, "/mnt")) {
             continue;
         }
@@ -187,34 +138,8 @@ std::vector<DriveEntry> drives_from_mounts(
     return drives;
 }
 
-bool is_removable_device(const std::string& device) {
-    namespace fs = std::filesystem;
-    if (device.rfind("/dev/", 0) != 0) {
-        return false;
-    }
-    std::error_code error;
-    const fs::path node = fs::canonical(device, error);
-    if (error) {
-        return false;
-    }
-    const fs::path block = fs::path("/sys/class/block") / node.filename();
-    if (fs::exists(block / "removable", error)) {
-        return read_first_line(block / "removable") == "1";
-    }
-    // A partition: the flag belongs to the disk it is part of.
-    const fs::path partition = fs::canonical(block, error);
-    if (error) {
-        return false;
-    }
-    const fs::path disk_flag = partition.parent_path() / "removable";
-    return fs::exists(disk_flag, error) && read_first_line(disk_flag) == "1";
-}
-
 std::vector<DriveEntry> list_drives() {
-    const char* table = std::getenv("VEKDC_MOUNT_TABLE");
-    std::ifstream in(table != nullptr && *table != '\0' ? table : "/proc/self/mounts");
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return drives_from_mounts(parse_mount_table(text), is_removable_device);
+    return drives_from_mounts(platform::mounted_volumes());
 }
 
 }  // namespace vekdc

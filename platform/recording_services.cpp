@@ -6,8 +6,12 @@ namespace vekdc::platform {
 
 Answer RecordingServices::message_box(const std::string& text, const std::string& caption,
                                       Buttons buttons, Icon icon) {
-    boxes.push_back(Box{text, caption, buttons, icon});
+    boxes.push_back(Box{text, caption, buttons, icon, std::this_thread::get_id()});
     std::cerr << caption << ": " << text << '\n' << std::flush;
+    if (on_box) {
+        const Box box = boxes.back();  // the hook may ask for further boxes
+        on_box(box);
+    }
     if (buttons == Buttons::Ok) {
         return Answer::Ok;
     }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/services.h"
@@ -18,6 +20,7 @@ public:
         std::string caption;
         Buttons buttons;
         Icon icon;
+        std::thread::id thread;  // the thread that asked for the box
     };
 
     Answer message_box(const std::string& text, const std::string& caption, Buttons buttons,
@@ -30,6 +33,9 @@ public:
     // file dialog is cancelled. An empty path cancels its dialog.
     void setNextAnswer(Answer answer) { answers_.push_back(answer); }
     void setNextFile(std::string path) { files_.push_back(std::move(path)); }
+
+    // Called with each box as it is recorded, before it is answered.
+    std::function<void(const Box&)> on_box;
 
     std::vector<Box> boxes;
     std::vector<FileDialogRequest> dialogs;

@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ja_JP">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>Vek 暗号化ファイルのデコーダ。鍵を設定し、ファイルをデコードします。</source>
+        <translation>Decoder of Vek encrypted files: set a key, then decode files.</translation>
+    </message>
+    <message>
+        <source>通常どおり起動した後、指定したファイルを入力ファイルリストに加えます。</source>
+        <translation>Start as usual, then put the given files into the input file list.</translation>
+    </message>
+    <message>
+        <source>デコードする暗号化ファイル (--add と共に)。</source>
+        <translation>Encrypted files to decode (with --add).</translation>
+    </message>
+</context>
+<context>
     <name>vekdc::CLeftView</name>
     <message>
         <source>現在、デコード実行中です。</source>
@@ -129,6 +144,66 @@
     <message>
         <source>キーは設定されませんでした。</source>
         <translation>No key was set.</translation>
+    </message>
+    <message>
+        <source>見つかりません</source>
+        <translation>not found</translation>
+    </message>
+    <message>
+        <source>フォルダです</source>
+        <translation>is a folder</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>読み込めません</source>
+        <translation>cannot be read</translation>
+    </message>
+    <message>
+        <source>種類が不明な暗号化ファイルです</source>
+        <translation>encrypted file of an unknown type</translation>
+    </message>
+    <message>
+        <source>暗号化ファイルではありません</source>
+        <translation>not an encrypted file</translation>
+    </message>
+    <message>
+        <source>次のファイルはデコードできません。リストから削除して下さい。</source>
+        <translation>These files cannot be decoded. Please remove them from the list.</translation>
+    </message>
+    <message>
+        <source>ほか %1 個</source>
+        <translation>and %1 more</translation>
+    </message>
+    <message>
+        <source>現在、デコード実行中です。</source>
+        <translation>A decode is running now.</translation>
+    </message>
+    <message>
+        <source>デコードを中止しました。%1 個のファイルをデコードし、%2 個は拒否されました。</source>
+        <translation>Decode cancelled: %1 file(s) decoded, %2 refused.</translation>
+    </message>
+    <message>
+        <source>デコードが終わりました。%1 個のファイルをデコードし、%2 個は拒否されました。</source>
+        <translation>Decode finished: %1 file(s) decoded, %2 refused.</translation>
+    </message>
+    <message>
+        <source>デコード中: %1 / %2 個</source>
+        <translation>Decoding: %1 of %2</translation>
+    </message>
+    <message>
+        <source>中止しています...</source>
+        <translation>Cancelling...</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>ファイルでもフォルダでもないもの %1 個を無視しました。</source>
+        <translation>Ignored %1 item(s) that are neither files nor folders.</translation>
     </message>
 </context>
 <context>

@@ -10,7 +10,7 @@ if(NOT TARGET vekdc_gui_test_support)
         ${CMAKE_CURRENT_LIST_DIR}/gui_test_support.h
     )
     target_include_directories(vekdc_gui_test_support PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-    target_link_libraries(vekdc_gui_test_support PUBLIC vekdc_gui vekdc_platform Qt6::Test)
+    target_link_libraries(vekdc_gui_test_support PUBLIC vekdc_gui vekdc_platform_testing Qt6::Test)
 endif()
 
 # vekdc_add_gui_test(<name> <sources>...) builds gui_<name>, run as test gui.<name>.

@@ -1,5 +1,6 @@
 // The decode road from the window: files chosen in the tree or listed on the
 // panel, decoded into the output folder with the key read once per run.
+#include <sys/stat.h>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -10,10 +11,17 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
+#include "app/DecodeRun.h"
 #include "app/VekDC.h"
 #include "app/VekDCDoc.h"
 #include "app/VekDCView.h"
+#include "browser/FileNames.h"
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "gui_test_support.h"
@@ -80,24 +88,6 @@ QList<Sample> MakeSamples(const QString& folder, const QStringList& names, Matri
     return samples;
 }
 
-// Counts the paints of a widget and the value it showed at each.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(QProgressBar* bar) : bar_(bar) { bar->installEventFilter(this); }
-    QList<int> values;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == bar_ && event->type() == QEvent::Paint) {
-            values << bar_->value();
-        }
-        return false;
-    }
-
-private:
-    QProgressBar* bar_;
-};
-
 }  // namespace
 
 class TestDecode : public QObject {
@@ -105,16 +95,29 @@ class TestDecode : public QObject {
 
 private slots:
     void initTestCase();
-    void init() { ClearSettings(); }
+    void init() {
+        ClearSettings();
+        DecodeKeyCache::Reset();
+    }
 
     void refusesAnEmptyList();
     void refusesAnEmptyOutputFolder();
     void decodesFilesChosenInTheTree();
     void advancesTheBarsAsEachFileIsDone();
+    void followsTheRunByBytes_data();
+    void followsTheRunByBytes();
+    void cancelsAfterTheCurrentFile_data();
+    void cancelsAfterTheCurrentFile();
+    void checksEveryEntryBeforeTheRun_data();
+    void checksEveryEntryBeforeTheRun();
     void reportsAndSkipsAFileTheKeyDoesNotOpen();
     void decodesMoreFilesThanTheOldLimits();
+    void showsNamesThatAreNotUtf8_data();
+    void showsNamesThatAreNotUtf8();
+    void decodesFilesWhoseNamesAreNotUtf8();
     void endsWhenNoKeyWasChosen();
     void endsWhenTheKeyFileIsGoneOrShort();
+    void endsFromTheWorkerWithTheEnginesMessage();
     void keepsTheFirstKeyForTheWholeRun();
 
 private:
@@ -161,7 +164,7 @@ void TestDecode::refusesAnEmptyList() {
     QCOMPARE(box.icon, platform::Icon::Information);
     QCOMPARE(panel->m_crBack, idle);
     QCOMPARE(PanelBar(panel)->value(), 0);
-    QCOMPARE(g_keyLoaded, static_cast<unsigned char>(0));
+    QVERIFY(DecodeKeyCache::Key() == nullptr);
 
     // The status-bar bar comes with the first request, once; "Start!" stays.
     QCOMPARE(session.frame()->GetPaneText(0), QStringLiteral("Start!"));
@@ -184,7 +187,7 @@ void TestDecode::refusesAnEmptyOutputFolder() {
     QCOMPARE(panel->GetFileListEntries(), QStringList{QStringLiteral("/nowhere/a.vek")});
     QCOMPARE(session.doc()->m_fileList, QStringList{QStringLiteral("/nowhere/a.vek")});
     QCOMPARE(panel->m_crBack, QColor(220, 200, 180));
-    QCOMPARE(g_keyLoaded, static_cast<unsigned char>(0));
+    QVERIFY(DecodeKeyCache::Key() == nullptr);
 }
 
 void TestDecode::decodesFilesChosenInTheTree() {
@@ -213,15 +216,17 @@ void TestDecode::decodesFilesChosenInTheTree() {
     OutDirBox(panel)->setText(out1);
     session.recorder().boxes.clear();
     QTest::keyClick(tree, Qt::Key_F5);
-    QCOMPARE(g_keyLoaded, static_cast<unsigned char>(1));
+    QVERIFY(DecodeKeyCache::Key() != nullptr);
     QCOMPARE(ReadFile(out1 + QStringLiteral("/a.txt")), top[0].bytes);
     QCOMPARE(Texts(session.recorder()),
              (QStringList{kStartText,
                           QStringLiteral("出力は ") + out1 + QStringLiteral(" にされます。")}));
-    // The panel is back at rest.
+    // The panel is back at rest; the status bar tells what the run did.
     QVERIFY(panel->GetFileListEntries().isEmpty());
     QVERIFY(session.doc()->m_fileList.isEmpty());
-    QCOMPARE(session.frame()->GetPaneText(0), QString());
+    QCOMPARE(session.frame()->GetPaneText(0),
+             QStringLiteral(
+                 "デコードが終わりました。1 個のファイルをデコードし、0 個は拒否されました。"));
     QCOMPARE(panel->m_crBack, QColor(220, 200, 180));
     QCOMPARE(PanelBar(panel)->value(), 0);
     QCOMPARE(tree->m_statusProgress->value(), 0);
@@ -272,32 +277,200 @@ void TestDecode::advancesTheBarsAsEachFileIsDone() {
     AppSession session(m_key);
     QVERIFY(session.expose());
     CVekDCView* panel = session.panel();
-    session.frame()->m_wndSplitter->setSizes({250, 600});
-    QTest::qWait(50);
+    panel->SetRefreshInterval(0);
     for (const Sample& sample : samples) {
         panel->AddFileToList(sample.encrypted);
     }
     OutDirBox(panel)->setText(out);
     session.tree()->ShowStatusProgress();
-    PaintWatch panelPaints(PanelBar(panel));
-    PaintWatch statusPaints(session.tree()->m_statusProgress);
 
     QList<int> values;
-    QList<qsizetype> filesDone;
-    connect(panel, &CVekDCView::progressChanged, this, [&](int percent) {
-        values << percent;
-        filesDone << Contents(out).size();
-    });
+    connect(panel, &CVekDCView::progressChanged, this, [&](int percent) { values << percent; });
     QCOMPARE(panel->StartDecode(), 0);
 
-    QCOMPARE(values, (QList<int>{33, 66, 100, 0}));
-    QCOMPARE(filesDone, (QList<qsizetype>{1, 2, 3, 3}));
-    for (int percent : {33, 66, 100}) {
-        QVERIFY2(panelPaints.values.contains(percent), qPrintable(QString::number(percent)));
-        QVERIFY2(statusPaints.values.contains(percent), qPrintable(QString::number(percent)));
-    }
+    // The bars only move forward, end full, then return to rest.
+    QVERIFY(values.size() >= 2);
+    QCOMPARE(values.takeLast(), 0);
+    QCOMPARE(values.last(), 100);
+    QVERIFY2(std::is_sorted(values.begin(), values.end()),
+             qPrintable(QString::number(values.size())));
+    QCOMPARE(Contents(out).size(), 3);
     QCOMPARE(PanelBar(panel)->value(), 0);
     QCOMPARE(session.tree()->m_statusProgress->value(), 0);
+}
+
+void TestDecode::followsTheRunByBytes_data() {
+    QTest::addColumn<QList<quint64>>("sizes");
+    QTest::addColumn<int>("written");  // files reported written, in order
+    QTest::addColumn<quint64>("current");
+    QTest::addColumn<int>("percent");
+
+    QTest::newRow("nothing yet") << QList<quint64>{100, 300} << 0 << quint64{0} << 0;
+    QTest::newRow("inside the first") << QList<quint64>{100, 300} << 0 << quint64{50} << 12;
+    QTest::newRow("first done") << QList<quint64>{100, 300} << 1 << quint64{0} << 25;
+    QTest::newRow("inside a large one") << QList<quint64>{1, 1ull << 32} << 1 << (1ull << 31) << 50;
+    QTest::newRow("all done") << QList<quint64>{100, 300} << 2 << quint64{0} << 100;
+    QTest::newRow("empty files count by files")
+        << QList<quint64>{0, 0, 0, 0} << 1 << quint64{0} << 25;
+}
+
+void TestDecode::followsTheRunByBytes() {
+    QFETCH(QList<quint64>, sizes);
+    QFETCH(int, written);
+    QFETCH(quint64, current);
+    QFETCH(int, percent);
+
+    DecodeRun run(std::vector<std::uint64_t>(sizes.begin(), sizes.end()));
+    for (int i = 0; i < written; ++i) {
+        run.file_started(job_step::decode, static_cast<std::size_t>(i), "f");
+        run.file_written(job_step::decode, static_cast<std::size_t>(i), "f", "g");
+    }
+    run.file_started(job_step::decode, static_cast<std::size_t>(written), "f");
+    run.file_progress(job_step::decode, static_cast<std::size_t>(written), current, 0);
+    // Steps of other jobs do not count.
+    run.file_written(job_step::encode, 0, "e", "v");
+    const DecodeRun::Snapshot snapshot = run.Progress();
+    QCOMPARE(snapshot.Percent(), percent);
+    QCOMPARE(snapshot.written, static_cast<std::size_t>(written));
+    QCOMPARE(snapshot.files, static_cast<std::size_t>(sizes.size()));
+    QVERIFY(!run.stop_requested());
+    run.RequestStop();
+    QVERIFY(run.stop_requested());
+    QVERIFY(!run.Progress().stopped);
+    run.job_stopped(job_step::decode, static_cast<std::size_t>(written));
+    QVERIFY(run.Progress().stopped);
+}
+
+void TestDecode::cancelsAfterTheCurrentFile_data() {
+    QTest::addColumn<bool>("byEscape");
+    QTest::newRow("中止 button") << false;
+    QTest::newRow("Esc") << true;
+}
+
+void TestDecode::cancelsAfterTheCurrentFile() {
+    QFETCH(bool, byEscape);
+    const QString folder = Folder(QStringLiteral("cancel"));
+    const QList<Sample> good = MakeSamples(
+        folder, {QStringLiteral("c1.txt"), QStringLiteral("c3.txt")}, m_keyMatrix.get(), 33);
+    const QList<Sample> bad = MakeSamples(folder, {QStringLiteral("c2.txt")}, m_otherKey.get(), 43);
+    const QString out =
+        Folder(byEscape ? QStringLiteral("cancel_esc") : QStringLiteral("cancel_button"));
+
+    AppSession session(m_key);
+    QVERIFY(session.expose());
+    CVekDCView* panel = session.panel();
+    session.frame()->RevealDecodePanel();
+    for (const QString& path : {good[0].encrypted, bad[0].encrypted, good[1].encrypted}) {
+        panel->AddFileToList(path);
+    }
+    OutDirBox(panel)->setText(out);
+
+    // The wrong-key notice of the second file comes while the run is active:
+    // the user cancels there.
+    struct During {
+        bool seen = false;
+        bool onWindowThread = false;
+        bool decoding = false;
+        bool cancelShown = false;
+        bool decodeHidden = false;
+        bool newDisabled = false;
+        int second = 0;
+    } during;
+    auto* cancel = qobject_cast<QPushButton*>(panel->GetDlgItem(CVekDCView::IDC_CANCEL));
+    QVERIFY(cancel != nullptr && !cancel->isVisible());
+    session.recorder().on_box = [&](const platform::RecordingServices::Box& box) {
+        if (during.seen || !QString::fromStdString(box.text).contains(bad[0].encrypted)) {
+            return;
+        }
+        during.seen = true;
+        during.onWindowThread = QThread::currentThread() == qApp->thread();
+        during.decoding = session.doc()->m_bDecoding == 1;
+        during.cancelShown = cancel->isVisible() && cancel->isEnabled();
+        during.decodeHidden = !panel->GetDlgItem(CVekDCView::IDC_DECODE)->isVisible();
+        during.newDisabled = !session.frame()->GetCommand(CMainFrame::ID_FILE_NEW)->isEnabled() &&
+                             !session.frame()->GetCommand(CMainFrame::ID_FILE_OPEN)->isEnabled() &&
+                             !session.tree()->isEnabled();
+        during.second = panel->StartDecode();  // one run at a time
+        if (byEscape) {
+            QTest::keyClick(session.frame(), Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        }
+    };
+    QCOMPARE(panel->StartDecode(), 0);
+    session.recorder().on_box = nullptr;
+
+    QVERIFY(during.seen);
+    QVERIFY(during.onWindowThread);
+    QVERIFY(during.decoding);
+    QVERIFY(during.cancelShown);
+    QVERIFY(during.decodeHidden);
+    QVERIFY(during.newDisabled);
+    QVERIFY(session.frame()->GetCommand(CMainFrame::ID_FILE_NEW)->isEnabled());
+    QCOMPARE(during.second, -1);
+    QVERIFY(Texts(session.recorder()).contains(QStringLiteral("現在、デコード実行中です。")));
+    // The first file stays written, the third was never started.
+    QCOMPARE(Contents(out), QStringList{QStringLiteral("c1.txt")});
+    QCOMPARE(ReadFile(out + QStringLiteral("/c1.txt")), good[0].bytes);
+    QCOMPARE(session.frame()->GetPaneText(0),
+             QStringLiteral(
+                 "デコードを中止しました。1 個のファイルをデコードし、1 個は拒否されました。"));
+    QCOMPARE(panel->GetFileListEntries(), QStringList{good[1].encrypted});
+    QVERIFY(!cancel->isVisible());
+    QVERIFY(panel->GetDlgItem(CVekDCView::IDC_DECODE)->isVisible());
+    QVERIFY(panel->GetDlgItem(CVekDCView::IDC_DECODE)->isEnabled());
+    QVERIFY(session.tree()->isEnabled());
+    QCOMPARE(session.doc()->m_bDecoding, 0);
+}
+
+void TestDecode::checksEveryEntryBeforeTheRun_data() {
+    QTest::addColumn<QString>("entry");  // under the check folder
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder") << QStringLiteral("sub.vek") << QStringLiteral("フォルダです");
+    QTest::newRow("missing") << QStringLiteral("gone.vek") << QStringLiteral("見つかりません");
+    QTest::newRow("not encrypted")
+        << QStringLiteral("plain.vek") << QStringLiteral("暗号化ファイルではありません");
+    QTest::newRow("pipe") << QStringLiteral("pipe.vek")
+                          << QStringLiteral("通常のファイルではありません");
+}
+
+void TestDecode::checksEveryEntryBeforeTheRun() {
+    QFETCH(QString, entry);
+    QFETCH(QString, reason);
+    const QString folder = Folder(QStringLiteral("check"));
+    QDir().mkpath(folder + QStringLiteral("/sub.vek"));
+    WriteFile(folder + QStringLiteral("/plain.vek"), QByteArray(100, 'p'));
+    const QString pipe = folder + QStringLiteral("/pipe.vek");
+    if (!QFileInfo::exists(pipe)) {
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    }
+    const QList<Sample> good =
+        MakeSamples(folder, {QStringLiteral("fine.txt")}, m_keyMatrix.get(), 3);
+    const QString out = Folder(QStringLiteral("check_out"));
+
+    AppSession session(m_key);
+    CVekDCView* panel = session.panel();
+    const QString bad = folder + QLatin1Char('/') + entry;
+    panel->AddFileToList(good[0].encrypted);
+    panel->AddFileToList(bad);
+    const QStringList listed = panel->GetFileListEntries();
+    OutDirBox(panel)->setText(out);
+    session.recorder().boxes.clear();
+
+    QCOMPARE(panel->StartDecode(), -1);
+    const QStringList texts = Texts(session.recorder());
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts[0].startsWith(QStringLiteral("次のファイルはデコードできません。")),
+             qPrintable(texts[0]));
+    QVERIFY2(texts[0].contains(bad + QStringLiteral(": ") + reason), qPrintable(texts[0]));
+    QVERIFY2(!texts[0].contains(good[0].encrypted), qPrintable(texts[0]));
+    QCOMPARE(session.recorder().boxes.front().icon, platform::Icon::Exclamation);
+    // Nothing ran: the list is kept, nothing written, the key not yet read.
+    QCOMPARE(panel->GetFileListEntries(), listed);
+    QVERIFY(Contents(out).isEmpty());
+    QVERIFY(DecodeKeyCache::Key() == nullptr);
+    QCOMPARE(session.doc()->m_bDecoding, 0);
+    QCOMPARE(panel->m_crBack, QColor(220, 200, 180));
 }
 
 void TestDecode::reportsAndSkipsAFileTheKeyDoesNotOpen() {
@@ -348,6 +521,80 @@ void TestDecode::decodesMoreFilesThanTheOldLimits() {
     }
 }
 
+void TestDecode::showsNamesThatAreNotUtf8_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("UTF-8") << QByteArray("/d/\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88.vek")
+                           << QStringLiteral("/d/テスト.vek");
+    QTest::newRow("Shift-JIS") << QByteArray("/d/\x83\x65\x83\x58\x83\x67.vek")
+                               << QStringLiteral("/d/テスト.vek");
+    QTest::newRow("Shift-JIS under a UTF-8 folder")
+        << QByteArray("/\xe6\x97\xa5/\x93\xfa\x96\x7b.vek") << QStringLiteral("/日/日本.vek");
+    QTest::newRow("invalid byte") << QByteArray("/d/bad\xff.vek")
+                                  << QStringLiteral("/d/bad\\xff.vek");
+    QTest::newRow("invalid bytes around UTF-8")
+        << QByteArray("/d/\xff\xe6\x97\xa5\xfe.vek") << QStringLiteral("/d/\\xff日\\xfe.vek");
+    QTest::newRow("lead byte without its second")
+        << QByteArray("/d/a\xe6.vek") << QStringLiteral("/d/a\\xe6.vek");
+}
+
+void TestDecode::showsNamesThatAreNotUtf8() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QCOMPARE(DisplayName(bytes), shown);
+    QCOMPARE(IsUtf8(bytes), QString::fromUtf8(bytes).toUtf8() == bytes);
+}
+
+void TestDecode::decodesFilesWhoseNamesAreNotUtf8() {
+    namespace fs = std::filesystem;
+    const QString folder = Folder(QStringLiteral("names"));
+    const QList<Sample> samples = MakeSamples(
+        folder, {QStringLiteral("sjis.txt"), QStringLiteral("broken.txt")}, m_keyMatrix.get(), 11);
+    // Renamed to names an old Windows archive or a broken copy would give.
+    const std::string base = QFile::encodeName(folder).toStdString() + "/";
+    const std::string sjisStem = "\x83\x65\x83\x58\x83\x67";  // テスト in CP932
+    const std::string brokenStem = "bad\xff";
+    QCOMPARE(::rename((base + "sjis.vek").c_str(), (base + sjisStem + ".vek").c_str()), 0);
+    QCOMPARE(::rename((base + "broken.vek").c_str(), (base + brokenStem + ".vek").c_str()), 0);
+    const QString out = Folder(QStringLiteral("names_out"));
+
+    AppSession session(m_key);
+    QVERIFY(session.expose());
+    CLeftView* tree = session.tree();
+    CVekDCView* panel = session.panel();
+    QTreeWidgetItem* folderItem = ExpandTo(tree, folder);
+    QVERIFY(folderItem != nullptr);
+    folderItem->setExpanded(true);
+    QVERIFY2(ChildLabels(folderItem).contains(QStringLiteral("テスト.vek")),
+             qPrintable(ChildLabels(folderItem).join(QLatin1Char('|'))));
+    QVERIFY(ChildLabels(folderItem).contains(QStringLiteral("bad\\xff.vek")));
+
+    // Space adds each by its bytes; the list shows them as text.
+    for (const QString& label : {QStringLiteral("テスト.vek"), QStringLiteral("bad\\xff.vek")}) {
+        tree->setCurrentItem(ChildNamed(tree, folderItem, label));
+        QTest::keyClick(tree, Qt::Key_Space);
+    }
+    QCOMPARE(panel->GetFileListEntries(), (QStringList{folder + QStringLiteral("/bad\\xff.vek"),
+                                                       folder + QStringLiteral("/テスト.vek")}));
+    QCOMPARE(panel->GetFileListPaths(),
+             (QList<QByteArray>{QByteArray::fromStdString(base + brokenStem + ".vek"),
+                                QByteArray::fromStdString(base + sjisStem + ".vek")}));
+
+    OutDirBox(panel)->setText(out);
+    QCOMPARE(panel->StartDecode(), 0);
+    // The outputs keep the stems' bytes.
+    const std::string outBase = QFile::encodeName(out).toStdString() + "/";
+    for (const auto& [stem, sample] :
+         {std::pair{sjisStem, samples[0]}, std::pair{brokenStem, samples[1]}}) {
+        std::ifstream written(outBase + stem + ".txt", std::ios::binary);
+        QVERIFY2(written.good(), (stem + ".txt").c_str());
+        const std::string bytes((std::istreambuf_iterator<char>(written)),
+                                std::istreambuf_iterator<char>());
+        QCOMPARE(QByteArray::fromStdString(bytes), sample.bytes);
+    }
+    QCOMPARE(std::distance(fs::directory_iterator(outBase), fs::directory_iterator()), 2);
+}
+
 void TestDecode::endsWhenNoKeyWasChosen() {
     const QString folder = Folder(QStringLiteral("nokey"));
     MakeSamples(folder, {QStringLiteral("n.txt")}, m_keyMatrix.get(), 60);
@@ -393,23 +640,46 @@ void TestDecode::endsWhenTheKeyFileIsGoneOrShort() {
     }
 }
 
+void TestDecode::endsFromTheWorkerWithTheEnginesMessage() {
+    // An output folder that does not exist is fatal inside the job, on the
+    // worker: the window's thread ends the program with the engine's message.
+    const QString folder = Folder(QStringLiteral("fatal"));
+    MakeSamples(folder, {QStringLiteral("z.txt")}, m_keyMatrix.get(), 75);
+    const QString out = folder + QStringLiteral("/no/such/folder");
+    const ChildResult result = RunScenario(
+        QStringLiteral("decode"),
+        {QStringLiteral("VEKDC_TEST_INPUT=") + folder + QStringLiteral("/z.vek"),
+         QStringLiteral("VEKDC_TEST_OUT=") + out, QStringLiteral("VEKDC_TEST_KEY=") + m_key});
+    QVERIFY(!result.crashed);
+    QVERIFY2(result.exitCode != 0 && result.exitCode != 91, qPrintable(result.errors));
+    QVERIFY2(result.errors.contains(QStringLiteral("dec out file open error")),
+             qPrintable(result.errors));
+    QVERIFY(!QFileInfo::exists(out));
+}
+
 void TestDecode::keepsTheFirstKeyForTheWholeRun() {
-    QCOMPARE(g_keyLoaded, static_cast<unsigned char>(1));  // read by an earlier decode
     const QString folder = Folder(QStringLiteral("keep"));
-    const QList<Sample> first =
-        MakeSamples(folder, {QStringLiteral("f.txt")}, m_keyMatrix.get(), 80);
+    const QList<Sample> first = MakeSamples(
+        folder, {QStringLiteral("f.txt"), QStringLiteral("g.txt")}, m_keyMatrix.get(), 80);
     const QList<Sample> other =
         MakeSamples(folder, {QStringLiteral("o.txt")}, m_otherKey.get(), 90);
     const QString otherKeyFile = WriteKey(folder + QStringLiteral("/other.key"), kOtherKeySeed);
+    const QString key = folder + QStringLiteral("/first.key");
+    QVERIFY(QFile::copy(m_key, key));
     const QString out = Folder(QStringLiteral("keep_out"));
 
-    AppSession session(m_key);
+    AppSession session(key);
     CVekDCView* panel = session.panel();
+    // The first decode reads the key.
+    panel->AddFileToList(first[1].encrypted);
+    OutDirBox(panel)->setText(Folder(QStringLiteral("keep_first")));
+    QCOMPARE(panel->StartDecode(), 0);
+    QVERIFY(DecodeKeyCache::Key() != nullptr);
     // Another key is chosen, and the first key file disappears.
     session.recorder().setNextFile(otherKeyFile.toStdString());
     QTest::mouseClick(panel->GetDlgItem(CVekDCView::IDC_SET_KEY), Qt::LeftButton);
     QCOMPARE(session.doc()->m_strKeyPath, otherKeyFile);
-    QVERIFY(QFile::remove(m_key));
+    QVERIFY(QFile::remove(key));
 
     panel->AddFileToList(first[0].encrypted);
     panel->AddFileToList(other[0].encrypted);

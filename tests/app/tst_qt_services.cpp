@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,12 +13,17 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <cstdio>
 #include <functional>
+#include <map>
+#include <thread>
 
 #include "app/Language.h"
 #include "gui_test_support.h"
 #include "platform/launch.h"
 #include "platform/qt/qt_services.h"
+#include "platform/qt/ui_thread_services.h"
+#include "platform/recording_services.h"
 
 using namespace vekdc;
 using namespace vekdc::platform;
@@ -27,19 +34,47 @@ Q_DECLARE_METATYPE(vekdc::platform::Answer)
 
 namespace {
 
-// Runs `act` on the first modal dialog of type T once it shows.
+// Runs `act` on the first modal dialog of type T once it shows. A dialog
+// that has not shown (or not closed) within the limit is rejected, so that a
+// test fails with a message instead of waiting for ever in the dialog's loop.
 template <typename T>
 void WhenModalShows(std::function<void(T*)> act) {
+    constexpr qint64 kLimitMs = 30000;
     auto* timer = new QTimer;
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (T* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(dialog);
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        T* dialog = qobject_cast<T*>(modal);
+        if (dialog == nullptr && !clock->hasExpired(kLimitMs)) {
+            return;
         }
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (dialog == nullptr) {
+            qWarning("no %s showed within %lld ms", T::staticMetaObject.className(), kLimitMs);
+            if (auto* other = qobject_cast<QDialog*>(modal)) {
+                other->reject();
+            }
+            return;
+        }
+        act(dialog);
     });
     timer->start();
+}
+
+// Runs `work` on a thread of its own while this thread's event loop carries
+// out what it asks for; returns when the thread is done.
+void OnWorker(const std::function<void()>& work) {
+    QEventLoop loop;
+    std::thread worker([&] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
 }
 
 // Receives what QDesktopServices is asked to open.
@@ -79,6 +114,10 @@ private slots:
     void fileDialogCancelled();
     void startsProgramsThroughTheDesktop();
     void exitWritesTheSettingsFirst();
+    void workerCallsRunOnTheWindowThread_data();
+    void workerCallsRunOnTheWindowThread();
+    void workerQuestionIsAModalBox();
+    void workerEndsTheProgramFromTheWindowThread();
 
 private:
     QtServices m_services;
@@ -256,6 +295,129 @@ void TestQtServices::exitWritesTheSettingsFirst() {
     QVERIFY2(written.contains("written=before the end"), written.constData());
 }
 
+void TestQtServices::workerCallsRunOnTheWindowThread_data() {
+    QTest::addColumn<QString>("call");
+    QTest::newRow("question") << QStringLiteral("question");
+    QTest::newRow("notice") << QStringLiteral("notice");
+    QTest::newRow("file dialog") << QStringLiteral("file dialog");
+    QTest::newRow("program") << QStringLiteral("program");
+    QTest::newRow("shell open") << QStringLiteral("shell open");
+}
+
+void TestQtServices::workerCallsRunOnTheWindowThread() {
+    QFETCH(QString, call);
+    // Notes the thread of every call that reaches the wrapped services.
+    class ThreadRecorder : public RecordingServices {
+    public:
+        std::optional<std::string> open_file(const FileDialogRequest& request) override {
+            threads.push_back(std::this_thread::get_id());
+            return RecordingServices::open_file(request);
+        }
+        void run_program(const std::string& line) override {
+            threads.push_back(std::this_thread::get_id());
+            RecordingServices::run_program(line);
+        }
+        void shell_open(const std::string& path, const std::string& folder) override {
+            threads.push_back(std::this_thread::get_id());
+            RecordingServices::shell_open(path, folder);
+        }
+        std::vector<std::thread::id> threads;
+    } recorder;
+    recorder.setNextAnswer(Answer::No);
+    recorder.setNextFile("/chosen/key.key");
+    UiThreadServices marshalled(recorder);
+
+    std::thread::id workerThread;
+    std::string result;
+    OnWorker([&] {
+        workerThread = std::this_thread::get_id();
+        if (call == QStringLiteral("question")) {
+            result = marshalled.message_box("?", kDecoderCaption, Buttons::YesNo, Icon::Question) ==
+                             Answer::No
+                         ? "no"
+                         : "other";
+        } else if (call == QStringLiteral("notice")) {
+            result = marshalled.message_box("!", kDecoderCaption, Buttons::Ok, Icon::Information) ==
+                             Answer::Ok
+                         ? "ok"
+                         : "other";
+        } else if (call == QStringLiteral("file dialog")) {
+            result = marshalled.open_file(FileDialogRequest{}).value_or("none");
+        } else if (call == QStringLiteral("program")) {
+            marshalled.run_program("viewer /x.gif");
+            result = recorder.programs.empty() ? "lost" : recorder.programs.front();
+        } else {
+            marshalled.shell_open("/x.ttf", "/tmp");
+            result = recorder.shell_opens.empty() ? "lost" : recorder.shell_opens.front().first;
+        }
+    });
+
+    const std::map<QString, std::string> expected = {
+        {QStringLiteral("question"), "no"},
+        {QStringLiteral("notice"), "ok"},
+        {QStringLiteral("file dialog"), "/chosen/key.key"},
+        {QStringLiteral("program"), "viewer /x.gif"},
+        {QStringLiteral("shell open"), "/x.ttf"}};
+    QCOMPARE(result, expected.at(call));
+    QVERIFY(workerThread != std::this_thread::get_id());
+    for (const auto& box : recorder.boxes) {
+        QVERIFY(box.thread == std::this_thread::get_id());
+    }
+    for (const auto& thread : recorder.threads) {
+        QVERIFY(thread == std::this_thread::get_id());
+    }
+    QCOMPARE(recorder.boxes.size() + recorder.threads.size(), std::size_t{1});
+}
+
+void TestQtServices::workerQuestionIsAModalBox() {
+    // The Qt services behind the wrapper: a real box, modal, on this thread.
+    UiThreadServices marshalled(m_services);
+    bool modal = false;
+    bool onThisThread = false;
+    WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+        modal = box->isModal() && QApplication::activeModalWidget() == box;
+        onThisThread = box->thread() == QThread::currentThread();
+        box->button(QMessageBox::No)->click();
+    });
+    Answer answer = Answer::Failed;
+    OnWorker([&] {
+        answer =
+            marshalled.message_box("開きますか？", kDecoderCaption, Buttons::YesNo, Icon::Question);
+    });
+    QCOMPARE(answer, Answer::No);
+    QVERIFY(modal);
+    QVERIFY(onThisThread);
+}
+
+void TestQtServices::workerEndsTheProgramFromTheWindowThread() {
+    const test::ChildResult result = test::RunScenario(QStringLiteral("worker exit"));
+    QVERIFY(!result.crashed);
+    QCOMPARE(result.exitCode, 4);
+    QVERIFY2(result.errors.contains(QStringLiteral("exit on the window thread")),
+             qPrintable(result.errors));
+}
+
+// A worker thread ends the process; the window's thread carries it out.
+static int RunWorkerExitScenario() {
+    class Reporting : public RecordingServices {
+    public:
+        explicit Reporting(QThread* window) : window_(window) {}
+        [[noreturn]] void exit_program(int status) override {
+            std::fprintf(stderr, "%s\n",
+                         QThread::currentThread() == window_ ? "exit on the window thread"
+                                                             : "exit on another thread");
+            Services::exit_program(status);
+        }
+
+    private:
+        QThread* window_;
+    } recorder(QThread::currentThread());
+    UiThreadServices marshalled(recorder);
+    install(&marshalled);
+    OnWorker([&] { exit_program(4); });
+    return 90;  // not reached
+}
+
 // Leaves a setting unsaved and ends the process through the services.
 static int RunExitScenario() {
     QCoreApplication::setOrganizationName(QStringLiteral("Orvinta"));
@@ -271,6 +433,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (qEnvironmentVariable("VEKDC_TEST_SCENARIO") == QStringLiteral("exit")) {
         return RunExitScenario();
+    }
+    if (qEnvironmentVariable("VEKDC_TEST_SCENARIO") == QStringLiteral("worker exit")) {
+        return RunWorkerExitScenario();
     }
     TestQtServices test;
     return QTest::qExec(&test, argc, argv);

@@ -51,6 +51,18 @@ public:
     bool windowShownAtDialog = false;
 };
 
+// Installs services for a scope, also when a check leaves the test early.
+class Installed {
+public:
+    explicit Installed(platform::Services* services) : previous_(platform::install(services)) {}
+    ~Installed() { platform::install(previous_); }
+    Installed(const Installed&) = delete;
+    Installed& operator=(const Installed&) = delete;
+
+private:
+    platform::Services* previous_;
+};
+
 QString OutDirText(CVekDCView* panel) {
     return qobject_cast<QLineEdit*>(panel->GetDlgItem(CVekDCView::IDC_OUT_DIR))->text();
 }
@@ -84,7 +96,7 @@ private:
 void TestStartup::keyDialogComesBeforeTheWindow() {
     const QString key = m_folder.filePath(QStringLiteral("start.key"));
     WatchingRecorder recorder;
-    platform::Services* previous = platform::install(&recorder);
+    const Installed installed(&recorder);  // put back whatever the checks below decide
     recorder.setNextFile(key.toStdString());
     {
         CVekDCApp app;
@@ -103,7 +115,6 @@ void TestStartup::keyDialogComesBeforeTheWindow() {
                  QStringLiteral("キー「%1」が設定されました。").arg(key));
         QCOMPARE(app.GetMainWnd()->windowTitle(), QStringLiteral("無題 - VekDC"));
     }
-    platform::install(previous);
 }
 
 void TestStartup::cancelledKeyDialogStillShowsTheWindow() {

@@ -17,9 +17,14 @@ QStringList Labels(const std::vector<DriveEntry>& drives) {
     return labels;
 }
 
-// Devices under /dev/removable are the removable ones in these tests.
-bool FakeRemovable(const std::string& device) {
-    return device.rfind("/dev/removable", 0) == 0;
+// A mount table as the platform reads it; devices under /dev/removable are
+// the removable ones in these tests.
+std::vector<platform::Volume> Volumes(std::string_view table) {
+    std::vector<platform::Volume> volumes = platform::parse_mount_table(table);
+    for (platform::Volume& volume : volumes) {
+        volume.removable = volume.device.rfind("/dev/removable", 0) == 0;
+    }
+    return volumes;
 }
 
 }  // namespace
@@ -35,7 +40,7 @@ private slots:
 };
 
 void TestDrives::parsesEscapedFields() {
-    const auto mounts = parse_mount_table(
+    const auto mounts = platform::parse_mount_table(
         "/dev/sdb1 /media/user/USB\\040STICK vfat rw 0 0\n"
         "broken-line\n"
         "tab\\011dev /mnt/a\\134b ext4 rw 0 0\n");
@@ -47,7 +52,7 @@ void TestDrives::parsesEscapedFields() {
 }
 
 void TestDrives::choosesAndNamesDrives() {
-    const auto mounts = parse_mount_table(
+    const auto mounts = Volumes(
         "/dev/sda2 / ext4 rw 0 0\n"
         "proc /proc proc rw 0 0\n"
         "sysfs /sys sysfs rw 0 0\n"
@@ -74,7 +79,7 @@ void TestDrives::choosesAndNamesDrives() {
         "/dev/sdg1 /mnt/over ext4 rw 0 0\n"
         "tmpfs /mnt/over tmpfs rw 0 0\n");
     QCOMPARE(
-        Labels(drives_from_mounts(mounts, FakeRemovable)),
+        Labels(drives_from_mounts(mounts)),
         (QStringList{
             QStringLiteral("/ (HARD-DISK)"), QStringLiteral("/media/user/USB STICK (REMOVABLE)"),
             QStringLiteral("/media/cd (CD-ROM)"), QStringLiteral("/mnt/dvd (CD-ROM)"),
@@ -89,14 +94,12 @@ void TestDrives::choosesAndNamesDrives() {
 
 void TestDrives::alwaysShowsTheRoot() {
     QCOMPARE(
-        Labels(
-            drives_from_mounts(parse_mount_table("tmpfs /mnt/ram tmpfs rw 0 0\n"), FakeRemovable)),
+        Labels(drives_from_mounts(Volumes("tmpfs /mnt/ram tmpfs rw 0 0\n"))),
         (QStringList{QStringLiteral("/ (HARD-DISK)"), QStringLiteral("/mnt/ram (ETC-DRIVE)")}));
-    QCOMPARE(
-        Labels(drives_from_mounts(parse_mount_table("server:/root / nfs rw 0 0\n"), FakeRemovable)),
-        QStringList{QStringLiteral("/ (REMOTE)")});
-    QVERIFY(!is_removable_device("tmpfs"));
-    QVERIFY(!is_removable_device("/dev/no-such-device"));
+    QCOMPARE(Labels(drives_from_mounts(Volumes("server:/root / nfs rw 0 0\n"))),
+             QStringList{QStringLiteral("/ (REMOTE)")});
+    QVERIFY(!platform::is_removable_device("tmpfs"));
+    QVERIFY(!platform::is_removable_device("/dev/no-such-device"));
 }
 
 void TestDrives::readsTheTableNamedInTheEnvironment() {

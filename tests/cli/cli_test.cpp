@@ -1,5 +1,13 @@
+#ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -16,9 +24,10 @@ namespace {
 using test::ProcessResult;
 using test::TempDir;
 
-ProcessResult cli(std::vector<std::string> args, const std::string& workdir = "") {
+ProcessResult cli(std::vector<std::string> args, const std::string& workdir = "",
+                  const std::vector<std::string>& environment = {}) {
     args.insert(args.begin(), test::build_path(VEKDC_CLI));
-    return test::run_process(args, workdir);
+    return test::run_process(args, workdir, environment);
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -182,41 +191,315 @@ TEST_F(CliTest, KeysetMakesAHierarchyTheMasterKeyOpens) {
     EXPECT_EQ(test::read_file(dec + "/e.ttf"), test::read_file(plain + "/e.ttf"));
 }
 
-TEST_F(CliTest, RefusalsReportTheirStatusAndWriteNothing) {
-    const std::string out = folder("out");
-    const std::string plain = folder("plain");
+// Arguments with "{d}" standing for the test's folder, "{B}" for its
+// decoding key and "{A}" for the matching encoding key.
+struct status_case {
+    const char* name;
+    std::vector<std::string> arguments;
+    int status;
+    std::vector<std::string> messages;  // each found on standard error
+    std::vector<std::string> written;   // what {d}/out holds afterwards
+};
+
+const status_case kStatusCases[] = {
+    // decode
+    {"decode, all opened", {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/a.vek"}, 0, {}, {"a.txt"}},
+    {"decode creates the output folder",
+     {"decode", "-k", "{B}", "-o", "{d}/out/deeper", "{d}/a.vek"},
+     0,
+     {"vekdc-cli: created the output folder {d}/out/deeper\n"},
+     {"deeper"}},
+    {"decode, a missing file is named, the others decoded",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/missing.vek", "{d}/a.vek"},
+     1,
+     {"VekDC: file open error in batch mode (decoder): {d}/missing.vek: No such file or "
+      "directory\n"},
+     {"a.txt"}},
+    {"decode, a folder",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/folder.vek", "{d}/a.vek"},
+     1,
+     {"VekDC: file open error in batch mode (decoder): {d}/folder.vek: Is a directory\n"},
+     {"a.txt"}},
+    {"decode, not an encrypted file",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/junk.vek"},
+     1,
+     {"VekDC: This is not a pVEK file: {d}/junk.vek\n"},
+     {}},
+    {"decode, a wrong key",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/other.vek", "{d}/a.vek"},
+     2,
+     {"{d}/other.vek"},
+     {"a.txt"}},
+    {"decode, an unreadable file wins over a wrong key",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/other.vek", "{d}/junk.vek", "{d}/a.vek"},
+     1,
+     {"{d}/other.vek", "{d}/junk.vek"},
+     {"a.txt"}},
+    {"decode, the output folder is a file",
+     {"decode", "-k", "{B}", "-o", "{d}/a.txt", "{d}/junk.vek", "{d}/a.vek"},
+     test::kStatusMinusOne,
+     {"VekDC: dec out file open error: {d}/a.txt: Not a directory\n"},
+     {}},
+    {"decode, a missing key",
+     {"decode", "-k", "{d}/missing.key", "-o", "{d}/out", "{d}/a.vek"},
+     1,
+     {"VekDC: {d}/missing.key cannot be opened (read_matrix_from_binary_file): No such file "
+      "or directory\n"},
+     {}},
+    // encode
+    {"encode, all written",
+     {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt"},
+     0,
+     {},
+     {"a.vek"}},
+    {"encode, a refused type stops the whole list",
+     {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/doc.pdf"},
+     1,
+     {"VekDC: Sorry, VEK encoder is not ready for this type of file: {d}/doc.pdf\n"},
+     {}},
+    {"encode, too short",
+     {"encode", "-k", "{B}", "-o", "{d}/out", "-p", "2", "{d}/a.txt", "{d}/tiny.txt"},
+     1,
+     {"{d}/tiny.txt is too short to encode: it holds 9 bytes, and a clear prefix of 2 needs at "
+      "least 12"},
+     {}},
+    {"encode, two inputs give one output",
+     {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/a.doc"},
+     1,
+     {"{d}/a.txt and {d}/a.doc would both be encoded to {d}/out{s}a.vek"},
+     {}},
+    {"encode, a missing input",
+     {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/gone.txt"},
+     1,
+     {"VekDC: {d}/gone.txt cannot be opened (in batch mode encoder): No such file or "
+      "directory\n"},
+     {}},
+    {"encode, a vek file",
+     {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.vek"},
+     1,
+     {"VekDC: I do not want to encrypt a vek file: {d}/a.vek\n"},
+     {}},
+    {"encode, the encoding key is missing",
+     {"encode", "--encoding-key", "{d}/none.key", "-o", "{d}/out", "{d}/a.txt"},
+     1,
+     {"VekDC: {d}/none.key cannot be opened (read_matrix_from_binary_file): No such file or "
+      "directory\n"},
+     {}},
+    {"encode, the encoding key is a folder",
+     {"encode", "--encoding-key", "{d}/folder.vek", "-o", "{d}/out", "{d}/a.txt"},
+     1,
+     {"VekDC: {d}/folder.vek cannot be opened (read_matrix_from_binary_file): Is a directory\n"},
+     {}},
+    {"encode, the encoding key has no name",
+     {"encode", "--encoding-key=", "-o", "{d}/out", "{d}/a.txt"},
+     1,
+     {"VekDC: '' cannot be opened (read_matrix_from_binary_file): No such file or directory\n"},
+     {}},
+    {"encode with the encoding key",
+     {"encode", "--encoding-key", "{A}", "-o", "{d}/out", "{d}/a.doc"},
+     0,
+     {},
+     {"a.vek"}},
+    {"encode, the output folder is a file",
+     {"encode", "-k", "{B}", "-o", "{d}/a.txt", "{d}/a.doc"},
+     test::kStatusMinusOne,
+     {"VekDC: enc out file open error: {d}/a.txt: Not a directory\n"},
+     {}},
+    // check
+    {"check, every file opened",
+     {"check", "-k", "{d}/other.key", "-k", "{B}", "{d}/a.vek", "{d}/other.vek"},
+     0,
+     {},
+     {}},
+    {"check, a file no key opens", {"check", "-k", "{B}", "{d}/a.vek", "{d}/other.vek"}, 2, {}, {}},
+    {"check, a file that is not encrypted",
+     {"check", "-k", "{B}", "{d}/junk.vek", "{d}/other.vek", "{d}/missing.vek"},
+     1,
+     {"VekDC: This is not a pVEK file: {d}/junk.vek\n",
+      "VekDC: file open error in batch mode (decoder): {d}/missing.vek: No such file or "
+      "directory\n"},
+     {}},
+    // keyset (standard input is not a terminal here)
+    {"keyset without files and no terminal to ask on",
+     {"keyset", "--drive-d", "{d}"},
+     64,
+     {"vekdc-cli: without a terminal to ask on, give the six files to encode\n"},
+     {}},
+    {"keyset into a missing folder",
+     {"keyset", "--drive-d", "{d}/out", "{d}/a.txt", "{d}/a.doc", "{d}/a.txt", "{d}/a.doc",
+      "{d}/a.txt", "{d}/a.doc"},
+     1,
+     {"vekdc-cli: the folder for drive D: {d}/out does not exist; create it first\n"},
+     {}},
+    // keygen
+    {"keygen into a missing folder",
+     {"keygen", "--create-b", "--random", "-d", "{d}/out"},
+     1,
+     {"vekdc-cli: the key folder {d}/out does not exist; create it first\n"},
+     {}},
+};
+
+std::string with_places(std::string text, const std::map<std::string, std::string>& places) {
+    for (const auto& [place, value] : places) {
+        for (std::size_t at = text.find(place); at != std::string::npos;
+             at = text.find(place, at + value.size())) {
+            text.replace(at, place.size(), value);
+        }
+    }
+    return text;
+}
+
+TEST_F(CliTest, EveryStatusTellsTheTruthAndNamesTheFile) {
+    const std::string other_keys = folder("other-keys");
+    const ProcessResult made = cli({"keygen", "--create-a", "--regular", "-d", other_keys});
+    ASSERT_EQ(made.status, 0) << made.err;
+    std::filesystem::copy_file(lines(made.out)[0], dir / "other.key");
+    test::write_file(dir / "a.txt", test::pattern_bytes(300, 1));
+    test::write_file(dir / "a.doc", test::pattern_bytes(300, 2));
+    test::write_file(dir / "tiny.txt", "too short");
+    test::write_file(dir / "doc.pdf", test::pattern_bytes(100, 3));
     test::write_file(dir / "junk.vek", std::string(200, 'x'));
-    test::write_file(dir / "short.key", std::string(100, '\0'));
-    test::write_file(plain + "/tiny.txt", "short");
-    test::write_file(plain + "/doc.pdf", test::pattern_bytes(100, 1));
+    folder("folder.vek");
+    ASSERT_EQ(cli({"encode", "-k", key_B, "-o", dir.path(), dir / "a.txt"}).status, 0);
+    test::write_file(dir / "b.txt", test::pattern_bytes(300, 4));
+    ASSERT_EQ(cli({"encode", "-k", dir / "other.key", "-o", folder("o"), dir / "b.txt"}).status, 0);
+    std::filesystem::rename(dir / "o/b.vek", dir / "other.vek");
+    const std::map<std::string, std::string> places = {
+        {"{d}", dir.path()}, {"{B}", key_B}, {"{A}", key_A}, {"{s}", test::kSep}};
 
-    ProcessResult r = cli({"decode", "-k", key_B, "-o", out, dir / "junk.vek"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "VekDC: This is not a pVEK file.\n");
+    for (const status_case& c : kStatusCases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir / "out");
+        std::vector<std::string> arguments;
+        for (const std::string& argument : c.arguments) {
+            arguments.push_back(with_places(argument, places));
+        }
+        const ProcessResult r = cli(arguments);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        for (const std::string& message : c.messages) {
+            EXPECT_NE(r.err.find(with_places(message, places)), std::string::npos)
+                << "wanted: " << with_places(message, places) << "got: " << r.err;
+        }
+        const std::vector<std::string> written =
+            test::exists(dir / "out") ? names_in(dir / "out") : std::vector<std::string>{};
+        EXPECT_EQ(written, c.written);
+    }
+    EXPECT_EQ(test::read_file(dir / "a.txt"), test::pattern_bytes(300, 1));
+}
 
-    r = cli({"decode", "-k", dir / "missing.key", "-o", out, dir / "junk.vek"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(dir / "missing.key cannot be opened"), std::string::npos) << r.err;
+TEST_F(CliTest, CheckTellsWhichKeyOpensWhichFile) {
+    const std::string drive = folder("drive");
+    const std::string plain = folder("plain");
+    const std::string work = folder("work");
+    std::vector<std::string> keyset{"keyset", "--drive-d", drive};
+    for (const char* name : {"a.gif", "b.txt", "c.jpg", "d.doc", "e.ttf", "f.wav"}) {
+        test::write_file(plain + "/" + name, test::pattern_bytes(128, name[0]));
+        keyset.push_back(plain + "/" + name);
+    }
+    ASSERT_EQ(cli(keyset, work).status, 0);
+    const std::string master = drive + "/master.key";
+    const std::string d1 = drive + "/daughter1.key";
+    const std::string d3 = drive + "/daughter3.key";
+    const ProcessResult r = cli({"check", "-k", master, "-k", d1, "--key=" + d3, work + "/a.vek",
+                                 work + "/c.vek", work + "/f.vek"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(lines(r.out),
+              (std::vector<std::string>{
+                  work + "/a.vek: type gif, clear prefix 0 bytes, opened by " + master + ", " + d1,
+                  work + "/c.vek: type jpg, clear prefix 0 bytes, opened by " + master,
+                  work + "/f.vek: type wav, clear prefix 0 bytes, opened by " + master + ", " + d3,
+              }));
+    const ProcessResult daughters = cli({"check", "-k", d1, work + "/b.vek", work + "/c.vek"});
+    EXPECT_EQ(daughters.status, 2);
+    EXPECT_EQ(lines(daughters.out)[1],
+              work + "/c.vek: type jpg, clear prefix 0 bytes, opened by no given key");
+    const ProcessResult quiet = cli({"check", "-q", "-k", master, work + "/b.vek"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(names_in(work).size(), 6u) << "check writes nothing";
+}
 
-    r = cli({"decode", "-k", dir / "short.key", "-o", out, dir / "junk.vek"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("short.key is too short for a 11 x 12 key"), std::string::npos) << r.err;
+TEST_F(CliTest, VerboseAddsHeaderFactsAndQuietDropsTheLines) {
+    const std::string plain = folder("plain");
+    test::write_file(plain + "/song.mp3", test::pattern_bytes(4096, 8));
+    const ProcessResult verbose =
+        cli({"encode", "-v", "-k", key_B, "-o", folder("enc"), "-p", "16", plain + "/song.mp3"});
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_EQ(lines(verbose.out)[1], "  type mp3 (51), 4096 bytes");
+    const ProcessResult decoded =
+        cli({"decode", "--verbose", "-k", key_B, "-o", folder("dec"), dir / "enc/song.vek"});
+    EXPECT_EQ(decoded.status, 0);
+    EXPECT_EQ(lines(decoded.out).at(1), "  type mp3 (51), clear prefix 16 bytes, 4214 bytes");
+    const ProcessResult quiet =
+        cli({"decode", "-q", "-k", key_B, "-o", folder("dec2"), dir / "enc/song.vek"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, "") << "no progress line when standard error is not a terminal";
+    EXPECT_EQ(names_in(dir / "dec2"), std::vector<std::string>{"song.mp3"});
+}
 
-    ASSERT_EQ(cli({"encode", "-k", key_B, "-o", plain, "-p", "0", plain + "/doc.pdf"}).status, 0);
-    r = cli({"encode", "-k", key_B, "-o", out, plain + "/doc.pdf"});
-    EXPECT_EQ(r.status, 0);  // a refused type ends the run with status 0
-    EXPECT_EQ(r.err, "VekDC: Sorry, VEK encoder is not ready for this type of file.\n");
+#ifndef _WIN32  // xdg-open and FIFOs are the POSIX desktop's
+// What a stand-in for the desktop's opener, put first on PATH, is given:
+// it writes its arguments into a FIFO, one a line. The test waits on the
+// FIFO (for at most `patience`) instead of on the clock.
+class FakeOpener {
+public:
+    explicit FakeOpener(const std::string& folder)
+        : bin_(folder + "/bin"), fifo_(folder + "/fifo") {
+        ::mkdir(bin_.c_str(), 0755);
+        test::write_file(bin_ + "/xdg-open",
+                         "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + fifo_ + "'\n");
+        ::chmod((bin_ + "/xdg-open").c_str(), 0755);
+        ::mkfifo(fifo_.c_str(), 0600);
+        reader_ = ::open(fifo_.c_str(), O_RDONLY | O_NONBLOCK);
+    }
+    ~FakeOpener() { ::close(reader_); }
 
-    r = cli({"encode", "-k", key_B, "-o", out, plain + "/tiny.txt"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("tiny.txt is too short to encode"), std::string::npos) << r.err;
+    std::string path_setting() const {
+        const char* path = std::getenv("PATH");
+        return "PATH=" + bin_ + ":" + (path != nullptr ? path : "/usr/bin:/bin");
+    }
 
-    test::write_file(plain + "/ok.txt", test::pattern_bytes(100, 2));
-    ASSERT_EQ(cli({"encode", "-k", key_B, "-o", plain, plain + "/ok.txt"}).status, 0);
-    r = cli({"decode", "-k", key_B, "-o", dir / "no-such-folder", plain + "/ok.vek"});
-    EXPECT_EQ(r.status, test::kStatusMinusOne);  // exit(-1): 255 on POSIX, -1 on Windows
-    EXPECT_EQ(r.err, "VekDC: dec out file open error\n");
-    EXPECT_TRUE(names_in(out).empty());
+    // Everything the openers wrote, once the first has written and all have
+    // closed; empty when none wrote within the patience.
+    std::string received(int patience_ms = 20000) {
+        std::string text;
+        pollfd wanted{reader_, POLLIN, 0};
+        while (::poll(&wanted, 1, patience_ms) > 0) {
+            char buffer[512];
+            const ssize_t got = ::read(reader_, buffer, sizeof buffer);
+            if (got <= 0 && (wanted.revents & POLLHUP) != 0) {
+                break;
+            }
+            if (got > 0) {
+                text.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
+        return text;
+    }
+
+private:
+    std::string bin_;
+    std::string fifo_;
+    int reader_ = -1;
+};
+
+TEST_F(CliTest, ViewOpensOnlyWhenAskedAndWithAnAbsolutePath) {
+    FakeOpener opener(dir.path());
+    test::write_file(dir / "a.gif", test::pattern_bytes(200, 5));
+    test::write_file(dir / "-x.gif", test::pattern_bytes(200, 6));
+    ASSERT_EQ(
+        cli({"encode", "-k", key_B, "-o", folder("enc"), dir / "a.gif", dir / "-x.gif"}).status, 0);
+    const ProcessResult quiet = cli({"decode", "-k", key_B, "-o", "plain", dir / "enc/a.vek"},
+                                    dir.path(), {opener.path_setting()});
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    // A relative output folder and a name that looks like an option.
+    const ProcessResult viewed =
+        cli({"decode", "--view", "-k", key_B, "-o", "viewed", "--", dir / "enc/-x.vek"}, dir.path(),
+            {opener.path_setting()});
+    ASSERT_EQ(viewed.status, 0) << viewed.err;
+    EXPECT_EQ(opener.received(), dir / "viewed/-x.gif\n");
 }
 
 TEST_F(CliTest, NamesInAnyScriptRoundTrip) {
@@ -271,6 +554,8 @@ TEST_F(CliTest, AKilledDecodeLeavesNothingBehind) {
     EXPECT_TRUE(test::names_in(out).empty());
 }
 
+#endif
+
 TEST_F(CliTest, UsageErrorsExitWith64) {
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -284,17 +569,22 @@ TEST_F(CliTest, UsageErrorsExitWith64) {
         {"keygen", "--create-a"},
         {"keygen", "--create-a", "--create-b", "--random"},
         {"keygen", "--create-a", "--random", "extra"},
+        {"check", "-k", key_B},
+        {"help", "frobnicate"},
     };
     for (const auto& args : bad) {
         const ProcessResult r = cli(args);
         EXPECT_EQ(r.status, 64) << (args.empty() ? "(none)" : args[0]);
-        EXPECT_NE(r.err.find("usage: vekdc-cli"), std::string::npos);
+        EXPECT_NE(r.err.find("Usage: vekdc-cli"), std::string::npos);
         EXPECT_EQ(r.out, "");
     }
-    for (const char* command : {"decode", "encode", "keygen", "keyset"}) {
-        const ProcessResult help = cli({command, "--help"});
-        EXPECT_EQ(help.status, 0);
-        EXPECT_EQ(help.out.rfind(std::string("usage: vekdc-cli ") + command, 0), 0u) << command;
+    for (const char* command : {"decode", "encode", "check", "keygen", "keyset"}) {
+        for (const std::vector<std::string>& ask :
+             {std::vector<std::string>{command, "--help"}, {"help", command}}) {
+            const ProcessResult help = cli(ask);
+            EXPECT_EQ(help.status, 0);
+            EXPECT_EQ(help.out.rfind(std::string("Usage: vekdc-cli ") + command, 0), 0u) << command;
+        }
     }
     EXPECT_EQ(cli({"--version"}).out, "vekdc-cli " VEKDC_VERSION "\n");
 }

@@ -22,6 +22,8 @@ fail() {
 # What the tree must hold, by path under the prefix.
 expected=(
     bin/vekdc-cli
+    share/man/man1/vekdc-cli.1.gz
+    share/bash-completion/completions/vekdc-cli
     share/doc/vekdc/README.md
     share/doc/vekdc/README.ja.md
 )

@@ -1,0 +1,36 @@
+#include "platform/terminal.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace vekdc::platform {
+
+namespace {
+
+int descriptor_of(StandardStream stream) {
+    switch (stream) {
+        case StandardStream::Input:
+            return STDIN_FILENO;
+        case StandardStream::Output:
+            return STDOUT_FILENO;
+        case StandardStream::Error:
+            break;
+    }
+    return STDERR_FILENO;
+}
+
+}  // namespace
+
+bool is_terminal(StandardStream stream) {
+    return ::isatty(descriptor_of(stream)) == 1;
+}
+
+std::size_t terminal_columns(StandardStream stream) {
+    winsize size{};
+    if (::ioctl(descriptor_of(stream), TIOCGWINSZ, &size) != 0) {
+        return 0;
+    }
+    return size.ws_col;
+}
+
+}  // namespace vekdc::platform
