@@ -6,9 +6,10 @@
 //    `cp` of the encrypted file; time ratio and peak resident memory.
 // 2. Many small encrypted files (default 5000 of 4 KiB) in one `vekdc-cli decode`
 //    call versus one `cp` of the same files.
+// 3. The plain files of 2 in one `vekdc-cli encode` call versus one `cp` of them.
 // Each pair runs --rounds times (default 3) in alternating order after a warm-up;
 // the median ratio is reported. The exit status is 0 when the targets are met
-// (large: ratio <= 1.25 and peak memory <= 32 MiB; small: ratio <= 2.0).
+// (large: ratio <= 1.25 and peak memory <= 32 MiB; small and encode: ratio <= 2.0).
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -212,7 +213,6 @@ int main(int argc, char** argv) {
         encode.push_back(p.string());
     }
     run(encode);
-    fs::remove_all(root / "small-plain");
     std::vector<std::string> decode{cli, "decode", "-k", key, "-o", out.string()};
     std::vector<std::string> copy{"cp"};
     for (int i = 0; i < s.files; ++i) {
@@ -222,13 +222,21 @@ int main(int argc, char** argv) {
     }
     copy.push_back(out.string());
     const PairResult small = compare(decode, copy, out, s.rounds);
+
+    // 3. The same small files encoded: new outputs, which need no sync.
+    encode[5] = out.string();
+    std::vector<std::string> copy_plain{"cp"};
+    copy_plain.insert(copy_plain.end(), encode.begin() + 6, encode.end());
+    copy_plain.push_back(out.string());
+    const PairResult encoded = compare(encode, copy_plain, out, s.rounds);
     fs::remove_all(root);
 
     const double peak_mib = large.decode_peak_kib / 1024.0;
     const bool large_ok = large.ratio <= 1.25 && peak_mib <= 32.0;
     const bool small_ok = small.ratio <= 2.0;
-    std::printf("%-34s %10s %10s %8s %12s\n", "pair (median of rounds)", "decode s", "cp s",
-                "ratio", "decode RSS");
+    const bool encode_ok = encoded.ratio <= 2.0;
+    std::printf("%-34s %10s %10s %8s %12s\n", "pair (median of rounds)", "vekdc s", "cp s", "ratio",
+                "decode RSS");
     std::printf("%-34s %10.3f %10.3f %8.3f %9.1f MiB   %s (ratio <= 1.25, RSS <= 32 MiB)\n",
                 (std::to_string(s.size_mib) + " MiB file").c_str(), large.decode_seconds,
                 large.cp_seconds, large.ratio, peak_mib, large_ok ? "ok" : "MISSED");
@@ -237,13 +245,17 @@ int main(int argc, char** argv) {
         (std::to_string(s.files) + " files of " + std::to_string(s.file_kib) + " KiB").c_str(),
         small.decode_seconds, small.cp_seconds, small.ratio, small.decode_peak_kib / 1024.0,
         small_ok ? "ok" : "MISSED");
+    std::printf("%-34s %10.3f %10.3f %8.3f %9.1f MiB   %s (ratio <= 2.0)\n",
+                ("encode " + std::to_string(s.files) + " files").c_str(), encoded.decode_seconds,
+                encoded.cp_seconds, encoded.ratio, encoded.decode_peak_kib / 1024.0,
+                encode_ok ? "ok" : "MISSED");
     std::printf("\nratios per round (decode time / cp time of the same round):\n");
-    for (const auto* pair : {&large, &small}) {
-        std::printf("  %s:", pair == &large ? "large" : "small");
+    for (const auto* pair : {&large, &small, &encoded}) {
+        std::printf("  %s:", pair == &large ? "large" : pair == &small ? "small" : "encode");
         for (double r : pair->ratios) {
             std::printf(" %.3f", r);
         }
         std::printf("\n");
     }
-    return large_ok && small_ok ? 0 : 1;
+    return large_ok && small_ok && encode_ok ? 0 : 1;
 }

@@ -73,12 +73,15 @@ void open_log_file() {
     platform::services().shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");
 }
 
-// Writes one key into the key folder and tells the observer where it went.
-void save_key(Matrix M, int rows, int cols, const std::string& name, const std::string& folder,
-              job_observer& observer) {
-    write_matrix_into_binary_file(false, M, rows, cols, name, folder);
-    const std::string path = folder + name;
-    observer.key_written(platform::host_path(path).value_or(path));
+// Writes keys that belong together into the key folder, all of them or none,
+// and tells the observer where each went. Returns the suffix their names got.
+std::string save_keys(const std::vector<key_file>& keys, const std::string& folder,
+                      job_observer& observer, const std::string& first_suffix = "") {
+    const written_keys written = write_key_files(keys, folder, first_suffix);
+    for (const auto& path : written.paths) {
+        observer.key_written(path);
+    }
+    return written.suffix;
 }
 
 // ------------------------------------------------------------------ viewers
@@ -449,14 +452,14 @@ void create_keys(job_run& job) {
 }
 
 // Writes a created pair into the key folder, B first, both named after the
-// job's time stamp.
+// job's time stamp: both or neither.
 void save_created_keys(const job_run& job) {
     const std::string n = std::to_string(kPlainLength);
     const std::string m = std::to_string(kBlockLength);
-    save_key(job.B.get(), kPlainLength, kBlockLength, "B_" + n + "_" + m + "_" + job.time_stamp,
-             job.key_folder, *job.observer);
-    save_key(job.A.get(), kBlockLength, kPlainLength, "A_" + m + "_" + n + "_" + job.time_stamp,
-             job.key_folder, *job.observer);
+    save_keys(
+        {{job.B.get(), kPlainLength, kBlockLength, "B_" + n + "_" + m + "_" + job.time_stamp},
+         {job.A.get(), kBlockLength, kPlainLength, "A_" + m + "_" + n + "_" + job.time_stamp}},
+        job.key_folder, *job.observer);
 }
 
 // The job's key pair by its key usage; false when the job ends without keys.
@@ -561,10 +564,13 @@ bool key_set_road_applies(const job_options& o) {
     return o.levels == 2 && o.key_set_kind == "finite";
 }
 
-MatrixPtr make_master_key(const job_run& job) {
+// The master key, saved; `suffix` gets what its name was given where
+// "master.key" was taken, for the daughters to follow.
+MatrixPtr make_master_key(const job_run& job, std::string& suffix) {
     platform::crt_srand(kMasterSeed);
     MatrixPtr master(CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
-    save_key(master.get(), kPlainLength, kBlockLength, "master.key", kKeySetFolder, *job.observer);
+    suffix = save_keys({{master.get(), kPlainLength, kBlockLength, "master.key"}}, kKeySetFolder,
+                       *job.observer);
     return master;
 }
 
@@ -609,14 +615,18 @@ void encode_with_key_set_key(job_run& job, std::size_t k, Matrix A, Matrix maste
     encode_entry(std::string(), job.encode_folder, A, dialog, o, check, index++, observer);
 }
 
-void save_daughter_keys(const job_run& job, const MatrixPtr (&encoding)[kKeySetKeys]) {
+// The daughters go together, under the suffix the master key got.
+void save_daughter_keys(const job_run& job, const MatrixPtr (&encoding)[kKeySetKeys],
+                        const std::string& suffix) {
     platform::crt_srand(kDaughterSeed);
+    MatrixPtr daughters[kKeySetKeys];
+    std::vector<key_file> files;
     for (std::size_t k = 0; k < kKeySetKeys; ++k) {
-        MatrixPtr daughter(CMatrixCipher::opposite_B_of_A(encoding[k].get(), job.J(), kBlockLength,
+        daughters[k].reset(CMatrixCipher::opposite_B_of_A(encoding[k].get(), job.J(), kBlockLength,
                                                           kPlainLength, 0, 1));
-        save_key(daughter.get(), kPlainLength, kBlockLength, kDaughterNames[k], kKeySetFolder,
-                 *job.observer);
+        files.push_back({daughters[k].get(), kPlainLength, kBlockLength, kDaughterNames[k]});
     }
+    save_keys(files, kKeySetFolder, *job.observer, suffix);
 }
 
 // A master key, three encoding keys derived from it with two files encoded
@@ -627,7 +637,8 @@ void key_set_road(job_run& job) {
     }
     platform::encoder_message("I will make a master key and 3 daughter keys",
                               platform::Buttons::OkCancel);
-    const MatrixPtr master = make_master_key(job);
+    std::string suffix;
+    const MatrixPtr master = make_master_key(job, suffix);
     MatrixPtr encoding[kKeySetKeys];
     std::size_t index = 0;
     for (std::size_t k = 0; k < kKeySetKeys; ++k) {
@@ -640,7 +651,7 @@ void key_set_road(job_run& job) {
         encode_with_key_set_key(job, k, encoding[k].get(), master.get(), index);
     }
     platform::encoder_message("end of encode 3 ", platform::Buttons::OkCancel);
-    save_daughter_keys(job, encoding);
+    save_daughter_keys(job, encoding, suffix);
 }
 
 }  // namespace

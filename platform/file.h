@@ -1,5 +1,22 @@
 // Files as the cipher reads and writes them: inputs read at 64-bit offsets,
 // and outputs that get their name only when they are complete.
+//
+// What each way of writing guarantees:
+//
+// - A new file (publish_new, write_new_files) is written without a name, or
+//   where the file system cannot hold unnamed files under a hidden temporary
+//   name ".vekdc-PID-TICK-N.tmp" in its folder, and linked to its name only
+//   when complete. It never replaces anything. A process killed at any point
+//   leaves no file under the final name; the unnamed road leaves nothing at
+//   all, the hidden road at most its temporary, which the next process that
+//   writes into that folder removes. It is not synced: after a power failure a
+//   new file may be short or missing, but nothing older was touched.
+// - A replacing file (publish_replacing) is linked like a new one when its
+//   name is free. When the name is taken, the complete file is synced and then
+//   renamed over the old one in one step: a reader, a kill or a power failure
+//   sees the old file or the whole new one, never a mix. A kill between the
+//   hidden link and the rename of an unnamed file leaves that hidden
+//   temporary, removed as above.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vekdc::platform {
 
@@ -77,16 +95,35 @@ private:
     FileHandle handle_;
 };
 
+// The leading bytes of a regular file or a pipe, for small files such as
+// keys. A pipe is read to its end (its writer is never left blocked); bytes
+// beyond `wanted` are counted, not kept. Anything else (a terminal, a
+// device, a socket) is refused without being opened or waited on.
+struct LeadingBytes {
+    enum class Status { Done, CannotOpen, NotFileOrPipe, ReadError };
+    Status status = Status::Done;
+    std::vector<unsigned char> bytes;  // at most `wanted`
+    std::uint64_t total = 0;           // bytes the file held
+    int error = 0;                     // the system's error number, when there is one
+};
+LeadingBytes read_leading_bytes(const std::string& path, std::size_t wanted);
+
+// Who may read what the program writes: Shared files get mode 0666, Private
+// ones (keys) 0600, each less the umask.
+enum class Access { Shared, Private };
+
 // A file being written. It is created without a name (or, where the file
 // system cannot do that, under a hidden temporary name) in the folder of the
 // path it will finally get; it disappears unless publish_new() or
-// publish_replacing() names it. A process that dies first leaves nothing behind.
+// publish_replacing() names it. The first file a process creates in a folder
+// removes the hidden temporaries there whose process is gone.
 // On Windows it is always a hidden temporary, marked for deletion until it is
 // published, so that the system removes it with the last handle.
 class OutputFile {
 public:
     // Creates the unnamed file in the folder that `final_path` lies in.
-    static std::optional<OutputFile> create_beside(const std::string& final_path);
+    static std::optional<OutputFile> create_beside(const std::string& final_path,
+                                                   Access access = Access::Shared);
     // Whether files may be created unnamed where the system allows it (the
     // default); when not, every output starts as a hidden temporary. Windows
     // has no unnamed files: there this changes nothing.
@@ -112,20 +149,49 @@ public:
                    const CopyStep& step = {});
 
     enum class Publish { Done, Exists, Failed };
-    // Names the file `path` unless something already has that name; never replaces.
+    // Names the file `path` unless something already has that name; never
+    // replaces. errno tells why it Failed.
     Publish publish_new(const std::string& path);
-    // Names the file `path`, replacing what had that name, in one atomic step.
+    // Names the file `path`, replacing what had that name in one atomic step
+    // (synced first, as only then is something older at stake).
     bool publish_replacing(const std::string& path);
 
 private:
     OutputFile(FileHandle handle, std::string temp_path)
         : handle_(std::move(handle)), temp_path_(std::move(temp_path)) {}
     void discard();
+    bool link_hidden(const std::string& folder);
     // Done with a file that has its final name (Windows closes it here).
     void published();
 
     FileHandle handle_;
     std::string temp_path_;  // empty for an unnamed file
 };
+
+// One small file of a group that write_new_files() writes.
+struct NewFile {
+    std::string name;  // joined to the folder as it stands
+    std::vector<unsigned char> bytes;
+};
+struct NewFiles {
+    bool ok = false;
+    std::vector<std::string> paths;  // where each file is, in the order given
+    std::string suffix;              // what was added to every name ("" or "_TICK")
+    std::string failed_path;         // when not ok: the file that could not be written
+    int error = 0;                   // and the system's error number
+};
+// Writes files that belong together into `folder`: all of them appear, or,
+// when one cannot be written (a full disk), none does. Nothing is replaced:
+// where a name holds other bytes, every name of the group takes the next free
+// suffix "_TICK" before its extension (tick counts as the decoder's tick
+// names use). A name that already holds exactly the same bytes is that file
+// already and is left as it is. `first_suffix` is tried before any tick.
+// A kill between two links can leave the earlier files of the group alone.
+NewFiles write_new_files(const std::string& folder, const std::vector<NewFile>& files,
+                         Access access, const std::string& first_suffix = "");
+
+// The hidden temporaries of dead processes in `folder` ("" for the current
+// one), removed; what create_beside() does once per folder and process.
+void remove_leftover_temporaries(const std::string& folder);
 
 }  // namespace vekdc::platform

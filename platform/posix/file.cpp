@@ -1,16 +1,23 @@
 #include "platform/file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "platform/paths.h"
@@ -21,6 +28,7 @@ namespace vekdc::platform {
 namespace {
 
 constexpr std::size_t kCopyBuffer = 1 << 20;
+constexpr std::size_t kReadChunk = 1 << 16;
 
 bool g_unnamed_allowed = true;
 
@@ -59,11 +67,27 @@ void forget_temp(const std::string& path) {
     r.paths.erase(path);
 }
 
+// Hidden temporaries are named ".vekdc-PID-TICK-N.tmp": the process that
+// owns one can be told from the name, and it holds a lock on the file while
+// it lives.
+constexpr std::string_view kHiddenPrefix = ".vekdc-";
+constexpr std::string_view kHiddenSuffix = ".tmp";
+
 std::string hidden_name(const std::string& folder) {
     static std::atomic<unsigned> counter{0};
-    return folder + ".vekdc-" + std::to_string(::getpid()) + "-" +
+    return folder + std::string(kHiddenPrefix) + std::to_string(::getpid()) + "-" +
            std::to_string(static_cast<std::uint32_t>(tick_count())) + "-" +
-           std::to_string(counter++) + ".tmp";
+           std::to_string(counter++) + std::string(kHiddenSuffix);
+}
+
+// Marks a file as in use for as long as this process lives. Where the file
+// system has no locks the owner's process number alone has to do.
+void hold_lock(int fd) {
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
+}
+
+mode_t mode_for(Access access) {
+    return access == Access::Private ? 0600 : 0666;
 }
 
 bool write_all(int fd, const char* data, std::size_t length) {
@@ -98,6 +122,107 @@ bool link_unnamed(int fd, const std::string& path) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- leftovers
+
+namespace {
+
+// The owner's process number of a hidden temporary's name, or nothing for a
+// name of any other pattern.
+std::optional<pid_t> hidden_owner(std::string_view name) {
+    if (!name.starts_with(kHiddenPrefix) || !name.ends_with(kHiddenSuffix)) {
+        return std::nullopt;
+    }
+    name.remove_prefix(kHiddenPrefix.size());
+    name.remove_suffix(kHiddenSuffix.size());
+    // PID-TICK-N, three runs of digits.
+    std::int64_t numbers[3] = {};
+    for (int k = 0; k < 3; ++k) {
+        if (name.empty() || name[0] < '0' || name[0] > '9') {
+            return std::nullopt;
+        }
+        const auto [end, error] =
+            std::from_chars(name.data(), name.data() + name.size(), numbers[k]);
+        if (error != std::errc()) {
+            return std::nullopt;
+        }
+        name.remove_prefix(static_cast<std::size_t>(end - name.data()));
+        if (k < 2) {
+            if (!name.starts_with('-')) {
+                return std::nullopt;
+            }
+            name.remove_prefix(1);
+        }
+    }
+    if (!name.empty() || numbers[0] <= 0 || numbers[0] > INT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<pid_t>(numbers[0]);
+}
+
+bool process_is_gone(pid_t pid) {
+    return pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Removes one leftover if nobody holds it: its process is gone, and no
+// process (of another process-number space, say) holds its lock.
+void remove_if_abandoned(int folder_fd, const char* name) {
+    const int fd = ::openat(folder_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (regular && !held) {
+        (void)::unlinkat(folder_fd, name, 0);
+    }
+    ::close(fd);
+}
+
+// Folders this process has already cleared of leftovers. A forked child is
+// a process of its own and clears them again.
+struct ClearedFolders {
+    std::mutex lock;
+    pid_t pid = 0;
+    std::set<std::string> folders;
+};
+
+ClearedFolders& cleared_folders() {
+    static ClearedFolders* cleared = new ClearedFolders;  // outlives exit handlers
+    return *cleared;
+}
+
+void remove_leftovers_once(const std::string& folder) {
+    ClearedFolders& cleared = cleared_folders();
+    {
+        std::lock_guard<std::mutex> guard(cleared.lock);
+        if (cleared.pid != ::getpid()) {
+            cleared.pid = ::getpid();
+            cleared.folders.clear();
+        }
+        if (!cleared.folders.insert(folder).second) {
+            return;
+        }
+    }
+    remove_leftover_temporaries(folder);
+}
+
+}  // namespace
+
+void remove_leftover_temporaries(const std::string& folder) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const auto owner = hidden_owner(entry->d_name);
+        if (owner && process_is_gone(*owner)) {
+            remove_if_abandoned(::dirfd(dir), entry->d_name);
+        }
+    }
+    ::closedir(dir);
+}
 
 // ---------------------------------------------------------------- FileHandle
 
@@ -186,18 +311,20 @@ bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) 
 
 // ---------------------------------------------------------------- OutputFile
 
-std::optional<OutputFile> OutputFile::create_beside(const std::string& final_path) {
+std::optional<OutputFile> OutputFile::create_beside(const std::string& final_path, Access access) {
     const auto host = host_path(final_path);
     if (!host) {
         errno = ENOENT;
         return std::nullopt;
     }
     std::string folder = folder_of(*host);
+    remove_leftovers_once(folder);
+    const mode_t mode = mode_for(access);
     // An unnamed file is named later through /proc; without /proc, use a hidden one.
     static const bool can_name_unnamed = ::access("/proc/self/fd", X_OK) == 0;
     if (can_name_unnamed && g_unnamed_allowed) {
         const int fd =
-            ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
         if (fd >= 0) {
             return OutputFile(FileHandle(fd), std::string());
         }
@@ -208,8 +335,9 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
     // The file system cannot hold unnamed files: use a hidden temporary.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = hidden_name(folder);
-        const int hidden = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        const int hidden = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
         if (hidden >= 0) {
+            hold_lock(hidden);
             remember_temp(temp);
             return OutputFile(FileHandle(hidden), std::move(temp));
         }
@@ -423,30 +551,38 @@ OutputFile::Publish OutputFile::publish_new(const std::string& path) {
     return Publish::Done;
 }
 
+bool OutputFile::link_hidden(const std::string& folder) {
+    hold_lock(handle_.get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = hidden_name(folder);
+        if (link_unnamed(handle_.get(), temp)) {
+            remember_temp(temp);
+            temp_path_ = std::move(temp);
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
 bool OutputFile::publish_replacing(const std::string& path) {
     const auto host = host_path(path);
     if (!host || !handle_) {
         return false;
     }
+    // Nothing has the name: a link, as for any new file, and no sync.
+    if (publish_new(path) == Publish::Done) {
+        return true;
+    }
     // The file replaces something the user had: make its content durable first.
     if (::fsync(handle_.get()) != 0) {
         return false;
     }
-    if (temp_path_.empty()) {
-        // An unnamed file cannot be renamed: give it a hidden name first.
-        const std::string folder = folder_of(*host);
-        for (int attempt = 0; attempt < 100 && temp_path_.empty(); ++attempt) {
-            std::string temp = hidden_name(folder);
-            if (link_unnamed(handle_.get(), temp)) {
-                remember_temp(temp);
-                temp_path_ = std::move(temp);
-            } else if (errno != EEXIST) {
-                return false;
-            }
-        }
-        if (temp_path_.empty()) {
-            return false;
-        }
+    // An unnamed file cannot be renamed: give it a hidden name first.
+    if (temp_path_.empty() && !link_hidden(folder_of(*host))) {
+        return false;
     }
     if (::rename(temp_path_.c_str(), host->c_str()) != 0) {
         return false;
@@ -454,6 +590,76 @@ bool OutputFile::publish_replacing(const std::string& path) {
     forget_temp(temp_path_);
     temp_path_.clear();
     return true;
+}
+
+// ---------------------------------------------------------------- reading small files
+
+LeadingBytes read_leading_bytes(const std::string& path, std::size_t wanted) {
+    LeadingBytes result;
+    const auto give_up = [&](LeadingBytes::Status status, int error) {
+        result.status = status;
+        result.error = error;
+        result.bytes.clear();
+        return result;
+    };
+    const auto host = host_path(path);
+    if (!host) {
+        return give_up(LeadingBytes::Status::CannotOpen, ENOENT);
+    }
+    struct stat st {};
+    if (::stat(host->c_str(), &st) != 0) {
+        return give_up(LeadingBytes::Status::CannotOpen, errno);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return give_up(LeadingBytes::Status::CannotOpen, EISDIR);
+    }
+    const bool pipe = S_ISFIFO(st.st_mode);
+    if (!pipe && !S_ISREG(st.st_mode)) {
+        return give_up(LeadingBytes::Status::NotFileOrPipe, 0);
+    }
+    // Opening a pipe waits for its writer; nothing else may wait.
+    const int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC | (pipe ? 0 : O_NONBLOCK));
+    if (fd < 0) {
+        return give_up(LeadingBytes::Status::CannotOpen, errno);
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || (opened.st_mode & S_IFMT) != (st.st_mode & S_IFMT)) {
+        ::close(fd);  // replaced by something else since it was looked at
+        return give_up(LeadingBytes::Status::NotFileOrPipe, 0);
+    }
+    std::vector<unsigned char> chunk(kReadChunk);
+    for (;;) {
+        // A regular file needs no more than `wanted`; a pipe is drained.
+        std::size_t ask = chunk.size();
+        if (!pipe) {
+            if (result.bytes.size() >= wanted) {
+                break;
+            }
+            ask = std::min(ask, wanted - result.bytes.size());
+        }
+        const ssize_t n = ::read(fd, chunk.data(), ask);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int error = errno;
+            ::close(fd);
+            return give_up(LeadingBytes::Status::ReadError, error);
+        }
+        if (n == 0) {
+            break;
+        }
+        const std::size_t keep =
+            std::min(static_cast<std::size_t>(n), wanted - std::min(wanted, result.bytes.size()));
+        result.bytes.insert(result.bytes.end(), chunk.begin(),
+                            chunk.begin() + static_cast<std::ptrdiff_t>(keep));
+        result.total += static_cast<std::uint64_t>(n);
+    }
+    if (!pipe) {
+        result.total = static_cast<std::uint64_t>(opened.st_size);
+    }
+    ::close(fd);
+    return result;
 }
 
 }  // namespace vekdc::platform

@@ -156,9 +156,47 @@ bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) 
     return true;
 }
 
+// ---------------------------------------------------------------- reading small files
+
+// Windows has no named pipes in the file system's folders: a regular file is
+// read, a folder cannot be opened, and a device is refused unopened.
+LeadingBytes read_leading_bytes(const std::string& path, std::size_t wanted) {
+    LeadingBytes result;
+    const FileStatus status = file_status(path);
+    if (status.kind == FileKind::Missing || status.kind == FileKind::Folder) {
+        result.status = LeadingBytes::Status::CannotOpen;
+        result.error = status.kind == FileKind::Folder ? EISDIR : status.error;
+        return result;
+    }
+    if (status.kind != FileKind::Regular) {
+        result.status = LeadingBytes::Status::NotFileOrPipe;
+        return result;
+    }
+    auto file = InputFile::open(path);
+    if (!file) {
+        result.status = LeadingBytes::Status::CannotOpen;
+        result.error = errno;
+        return result;
+    }
+    result.total = file->size();
+    result.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, result.total)));
+    if (!file->read_at(result.bytes.data(), result.bytes.size(), 0)) {
+        result.status = LeadingBytes::Status::ReadError;
+        result.error = errno;
+        result.bytes.clear();
+    }
+    return result;
+}
+
+// A hidden temporary here is marked for deletion until it is published, so
+// the system removes it with its process: there are no leftovers to clear.
+void remove_leftover_temporaries(const std::string& /*folder*/) {}
+
 // ---------------------------------------------------------------- OutputFile
 
-std::optional<OutputFile> OutputFile::create_beside(const std::string& final_path) {
+// Keys and other files alike get the folder's inherited permissions here.
+std::optional<OutputFile> OutputFile::create_beside(const std::string& final_path,
+                                                    Access /*access*/) {
     const auto host = host_path(final_path);
     if (!host) {
         errno = ENOENT;

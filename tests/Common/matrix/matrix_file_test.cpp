@@ -1,6 +1,14 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -59,14 +67,123 @@ TEST(MatrixFile, FolderAndNameJoinWithoutASeparator) {
     EXPECT_TRUE(test::exists(dir / "master.key"));
 }
 
-TEST(MatrixFile, ReplacesAnExistingKeyWholly) {
-    TempDir dir;
-    test::write_file(dir / "k.key", std::string(5000, 'x'));
-    MatrixPtr m = filled(11, 12);
-    write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
-    EXPECT_EQ(test::read_file(dir / "k.key").size(), 1056u);
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"k.key"});
+std::string key_bytes(Matrix m, int rows, int cols) {
+    std::string bytes;
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            bytes.append(reinterpret_cast<const char*>(&m[i][j]), 8);
+        }
+    }
+    return bytes;
 }
+
+#ifndef _WIN32
+mode_t mode_of(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+#endif
+
+// The name of a written file, whichever separator its path uses.
+std::string name_of(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+// A key never replaces a file: what the name held stays, and the key goes
+// under the name with a tick before the extension, unless the name already
+// holds exactly this key.
+TEST(MatrixFile, NeverReplacesAFileAndSaysWhereTheKeyWent) {
+    MatrixPtr m = filled(11, 12);
+    const std::string key = key_bytes(m.get(), 11, 12);
+    const struct {
+        const char* held;  // nullptr: the name is free
+        bool same_name;
+    } cases[] = {
+        {nullptr, true},
+        {"an older key", false},
+        {"", false},    // an empty file
+        {"key", true},  // the very same key: left as it is
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        std::string held;
+        if (c.held != nullptr) {
+            held = std::string(c.held) == "key" ? key : std::string(c.held);
+            test::write_file(dir / "k.key", held);
+        }
+        const std::string written =
+            write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
+        SCOPED_TRACE(c.held == nullptr ? "free" : c.held);
+        EXPECT_EQ(test::read_file(written), key);
+        EXPECT_EQ(name_of(written) == "k.key", c.same_name) << written;
+        if (c.held != nullptr) {
+            EXPECT_EQ(test::read_file(dir / "k.key"), held);
+        }
+        if (!c.same_name) {
+            EXPECT_TRUE(name_of(written).starts_with("k_") && written.ends_with(".key")) << written;
+            EXPECT_EQ(dir.entries().size(), 2u);
+        }
+#ifndef _WIN32
+        if (!c.same_name || c.held == nullptr) {
+            EXPECT_EQ(mode_of(written), 0600u);
+        }
+#endif
+    }
+}
+
+// The keys of a pair share one suffix: each name of the pair is free under it.
+TEST(MatrixFile, KeysOfAGroupShareTheirSuffix) {
+    TempDir dir;
+    MatrixPtr b = filled(11, 12);
+    MatrixPtr a = filled(12, 11);
+    test::write_file(dir / "A_12_11_t", "older A");
+    const written_keys first = write_key_files(
+        {{b.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
+    ASSERT_EQ(first.paths.size(), 2u);
+    EXPECT_FALSE(first.suffix.empty());
+    EXPECT_EQ(name_of(first.paths[0]), "B_11_12_t" + first.suffix);
+    EXPECT_EQ(name_of(first.paths[1]), "A_12_11_t" + first.suffix);
+    EXPECT_EQ(test::read_file(dir / "A_12_11_t"), "older A");
+    EXPECT_FALSE(test::exists(dir / "B_11_12_t"));
+    EXPECT_EQ(test::read_file(first.paths[1]), key_bytes(a.get(), 12, 11));
+    // A second pair of the same name in the same tick takes yet another suffix.
+    MatrixPtr other = filled(11, 12);
+    other.get()[0][0] = 42.0;
+    const written_keys second = write_key_files(
+        {{other.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
+    EXPECT_NE(second.suffix, first.suffix);
+    EXPECT_EQ(test::read_file(first.paths[0]), key_bytes(b.get(), 11, 12));
+    EXPECT_EQ(dir.entries().size(), 5u);
+}
+
+#ifndef _WIN32
+// A key may come through a pipe, which is read to its end; anything that is
+// neither a file nor a pipe is refused by name without being waited on.
+TEST(MatrixFile, ReadsAKeyThroughAPipe) {
+    TempDir dir;
+    MatrixPtr m = filled(11, 12);
+    const std::string fifo = dir / "key.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // More than a pipe holds at once, so a reader that stops early would leave the writer blocked.
+    const std::string sent = key_bytes(m.get(), 11, 12) + std::string(200000, 'z');
+    std::thread writer([&] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        std::size_t done = 0;
+        while (done < sent.size()) {
+            const ssize_t n = ::write(fd, sent.data() + done, sent.size() - done);
+            ASSERT_GT(n, 0);
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+    });
+    MatrixPtr r(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, fifo));
+    writer.join();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(key_bytes(r.get(), 11, 12), key_bytes(m.get(), 11, 12));
+}
+#endif
 
 TEST(MatrixFile, ReadsBackWhatWasWrittenAndIgnoresExtraBytes) {
     TempDir dir;
@@ -114,6 +231,14 @@ TEST(MatrixFile, DialogModeAsksForTheFile) {
 
 TEST(MatrixFileDeathTest, UnreadableOrShortKeysEndTheProgramWithAMessage) {
     TempDir dir;
+#ifndef _WIN32
+    EXPECT_EXIT(
+        read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, "/dev/null"),
+        testing::ExitedWithCode(1),
+        "^VekDC: /dev/null is neither a file nor a pipe \\(read_matrix_from_binary_file\\)");
+    EXPECT_EXIT(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir.path()),
+                testing::ExitedWithCode(1), "cannot be opened .*Is a directory");
+#endif
     test::write_file(dir / "short.key", std::string(1055, '\0'));
     EXPECT_EXIT(
         read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "missing.key"),
@@ -140,7 +265,8 @@ TEST(MatrixFileDeathTest, AnUnwritableKeyEndsTheProgram) {
     MatrixPtr m = filled(1, 1);
     EXPECT_EXIT(write_matrix_into_binary_file(false, m.get(), 1, 1, "k.key", dir / "none/"),
                 testing::ExitedWithCode(1),
-                "^VekDC: file open error \\(write_matrix_into_binary_file\\)\n\n$");
+                "^VekDC: file open error \\(write_matrix_into_binary_file\\)\n"
+                ".*none.k\\.key: .*\n$");
     test::UnavailableDrive no_d('D', dir);
     EXPECT_EXIT(write_matrix_into_binary_file(false, m.get(), 1, 1, "master.key", "d:\\"),
                 testing::ExitedWithCode(1), "file open error \\(write_matrix_into_binary_file\\)");
