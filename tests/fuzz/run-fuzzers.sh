@@ -3,7 +3,7 @@
 # on the committed corpus, one after the other, then prints for each the
 # executions, executions per second, coverage and whether it found anything.
 #
-#   tests/fuzz/run-fuzzers.sh [SECONDS] [TARGET...]     e.g. 600 decode key
+#   tests/fuzz/run-fuzzers.sh [SECONDS] [TARGET...]     e.g. 600 decode key cli
 #
 # New inputs the fuzzer finds go to $FUZZ_BUILD_DIR/fuzz-corpus/TARGET (not
 # into the repository); a failing input is saved under
@@ -17,7 +17,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(decode key)
+    targets=(decode key cli)
 fi
 build_dir="${FUZZ_BUILD_DIR:-build-fuzz}"
 
@@ -25,6 +25,7 @@ build_dir="${FUZZ_BUILD_DIR:-build-fuzz}"
 declare -A options=(
     [decode]="-max_len=4096"
     [key]="-max_len=2048"
+    [cli]="-max_len=512 -dict=tests/fuzz/cli.dict"
 )
 
 launcher=()
