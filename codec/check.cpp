@@ -71,23 +71,34 @@ std::optional<plain_block> open_block(const cipher_block& block, std::int32_t ty
     return bytes;
 }
 
+namespace {
+
+// What is wrong with a path, by its status, before it is opened: missing, a folder, or not
+// a regular file (a pipe is never waited on); none for a regular file.
+file_problem kind_problem(const platform::FileStatus& status, int& error_number) {
+    switch (status.kind) {
+        case platform::FileKind::Missing:
+            error_number = status.error;
+            return file_problem::missing;
+        case platform::FileKind::Folder:
+            return file_problem::folder;
+        case platform::FileKind::Pipe:
+        case platform::FileKind::Other:
+            return file_problem::not_regular;
+        case platform::FileKind::Regular:
+            break;
+    }
+    return file_problem::none;
+}
+
+}  // namespace
+
 encrypted_inspection inspect_encrypted_file(const std::string& path) {
     encrypted_inspection result;
     const platform::FileStatus status = platform::file_status(path);
-    switch (status.kind) {
-        case platform::FileKind::Missing:
-            result.problem = file_problem::missing;
-            result.error_number = status.error;
-            return result;
-        case platform::FileKind::Folder:
-            result.problem = file_problem::folder;
-            return result;
-        case platform::FileKind::Pipe:
-        case platform::FileKind::Other:
-            result.problem = file_problem::not_regular;
-            return result;
-        case platform::FileKind::Regular:
-            break;
+    result.problem = kind_problem(status, result.error_number);
+    if (result.problem != file_problem::none) {
+        return result;
     }
     const auto in = platform::InputFile::open(path);
     if (!in) {
@@ -131,20 +142,9 @@ encrypted_inspection inspect_encrypted_file(const std::string& path) {
 plain_inspection inspect_plain_file(const std::string& path, int clear_prefix_length) {
     plain_inspection result;
     const platform::FileStatus status = platform::file_status(path);
-    switch (status.kind) {
-        case platform::FileKind::Missing:
-            result.problem = file_problem::missing;
-            result.error_number = status.error;
-            return result;
-        case platform::FileKind::Folder:
-            result.problem = file_problem::folder;
-            return result;
-        case platform::FileKind::Pipe:
-        case platform::FileKind::Other:
-            result.problem = file_problem::not_regular;
-            return result;
-        case platform::FileKind::Regular:
-            break;
+    result.problem = kind_problem(status, result.error_number);
+    if (result.problem != file_problem::none) {
+        return result;
     }
     const std::string_view last_three = last_three_characters(path);
     const auto code = accepted_type_code(last_three);
