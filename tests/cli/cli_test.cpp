@@ -502,6 +502,32 @@ TEST_F(CliTest, ViewOpensOnlyWhenAskedAndWithAnAbsolutePath) {
     EXPECT_EQ(opener.received(), dir / "viewed/-x.gif\n");
 }
 
+TEST_F(CliTest, ManyViewersWithoutATerminalOpenNone) {
+    FakeOpener opener(dir.path());
+    std::vector<std::string> encode{"encode", "-k", key_B, "-o", folder("enc")};
+    std::vector<std::string> decode{"decode", "--view", "-k", key_B, "-o", "many"};
+    for (int i = 0; i < 11; ++i) {
+        const std::string name = "p" + std::to_string(i);
+        test::write_file(dir / (name + ".gif"), test::pattern_bytes(200, i));
+        encode.push_back(dir / (name + ".gif"));
+        decode.push_back(dir / ("enc/" + name + ".vek"));
+    }
+    ASSERT_EQ(cli(encode).status, 0);
+    // Eleven viewers would be asked about; with no terminal to ask on, the
+    // answer is no: every file is decoded and no viewer starts.
+    const ProcessResult many = cli(decode, dir.path(), {opener.path_setting()});
+    ASSERT_EQ(many.status, 0) << many.err;
+    EXPECT_EQ(test::names_in(dir / "many").size(), 11u);
+    EXPECT_NE(many.err.find("no terminal to ask on; the answer is no"), std::string::npos)
+        << many.err;
+    // Ten or fewer open without a question; only this one reaches the opener.
+    const ProcessResult one =
+        cli({"decode", "--view", "-k", key_B, "-o", "one", dir / "enc/p0.vek"}, dir.path(),
+            {opener.path_setting()});
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(opener.received(), dir / "one/p0.gif\n");
+}
+
 TEST_F(CliTest, NamesInAnyScriptRoundTrip) {
     const std::string plain = folder("平文");
     const std::string enc = folder("暗号");
