@@ -352,25 +352,6 @@ void OutputFile::allow_unnamed_files(bool allowed) {
     g_unnamed_allowed = allowed;
 }
 
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : handle_(std::move(other.handle_)), temp_path_(std::move(other.temp_path_)) {
-    other.temp_path_.clear();
-}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        discard();
-        handle_ = std::move(other.handle_);
-        temp_path_ = std::move(other.temp_path_);
-        other.temp_path_.clear();
-    }
-    return *this;
-}
-
-OutputFile::~OutputFile() {
-    discard();
-}
-
 void OutputFile::discard() {
     handle_.close();
     if (!temp_path_.empty()) {

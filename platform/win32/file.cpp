@@ -233,25 +233,6 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
 
 void OutputFile::allow_unnamed_files(bool /*allowed*/) {}
 
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : handle_(std::move(other.handle_)), temp_path_(std::move(other.temp_path_)) {
-    other.temp_path_.clear();
-}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        discard();
-        handle_ = std::move(other.handle_);
-        temp_path_ = std::move(other.temp_path_);
-        other.temp_path_.clear();
-    }
-    return *this;
-}
-
-OutputFile::~OutputFile() {
-    discard();
-}
-
 void OutputFile::published() {
     // The file is complete: others may now open it for writing too, which our
     // open handle would refuse them.
