@@ -1,0 +1,187 @@
+// Outputs on POSIX systems: unnamed files (O_TMPFILE) or hidden temporaries,
+// named by a link when complete, or renamed over an older file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/file.h"
+#include "platform/paths.h"
+#include "platform/posix/hidden_files.h"
+
+namespace vekdc::platform {
+
+namespace {
+
+bool g_unnamed_allowed = true;
+
+mode_t mode_for(Access access) {
+    return access == Access::Private ? 0600 : 0666;
+}
+
+bool write_all(int fd, const char* data, std::size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string proc_fd_path(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// Gives the unnamed file behind fd the name `path`; errno tells why not.
+bool link_unnamed(int fd, const std::string& path) {
+    if (::linkat(AT_FDCWD, proc_fd_path(fd).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) ==
+        0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+}  // namespace
+
+using posix::forget_temp;
+using posix::hidden_name;
+using posix::hold_lock;
+using posix::remember_temp;
+
+// ---------------------------------------------------------------- OutputFile
+
+std::optional<OutputFile> OutputFile::create_beside(const std::string& final_path, Access access) {
+    const auto host = host_path(final_path);
+    if (!host) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
+    std::string folder = folder_of(*host);
+    posix::remove_leftovers_once(folder);
+    const mode_t mode = mode_for(access);
+    // An unnamed file is named later through /proc; without /proc, use a hidden one.
+    static const bool can_name_unnamed = ::access("/proc/self/fd", X_OK) == 0;
+    if (can_name_unnamed && g_unnamed_allowed) {
+        const int fd =
+            ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            return OutputFile(FileHandle(fd), std::string());
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return std::nullopt;
+        }
+    }
+    // The file system cannot hold unnamed files: use a hidden temporary.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = hidden_name(folder);
+        const int hidden = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+        if (hidden >= 0) {
+            hold_lock(hidden);
+            remember_temp(temp);
+            return OutputFile(FileHandle(hidden), std::move(temp));
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+void OutputFile::allow_unnamed_files(bool allowed) {
+    g_unnamed_allowed = allowed;
+}
+
+void OutputFile::discard() {
+    handle_.close();
+    if (!temp_path_.empty()) {
+        ::unlink(temp_path_.c_str());
+        forget_temp(temp_path_);
+        temp_path_.clear();
+    }
+}
+
+bool OutputFile::write(const void* data, std::size_t length) {
+    return write_all(handle_.get(), static_cast<const char*>(data), length);
+}
+
+OutputFile::Publish OutputFile::publish_new(const std::string& path) {
+    const auto host = host_path(path);
+    if (!host || !handle_) {
+        return Publish::Failed;
+    }
+    if (temp_path_.empty()) {
+        if (link_unnamed(handle_.get(), *host)) {
+            return Publish::Done;
+        }
+        return errno == EEXIST ? Publish::Exists : Publish::Failed;
+    }
+    if (::link(temp_path_.c_str(), host->c_str()) != 0) {
+        if (errno == EEXIST) {
+            return Publish::Exists;
+        }
+        // No hard links on this file system: rename, still without replacing.
+        if (::renameat2(AT_FDCWD, temp_path_.c_str(), AT_FDCWD, host->c_str(), RENAME_NOREPLACE) !=
+            0) {
+            return errno == EEXIST ? Publish::Exists : Publish::Failed;
+        }
+    } else {
+        ::unlink(temp_path_.c_str());
+    }
+    forget_temp(temp_path_);
+    temp_path_.clear();
+    return Publish::Done;
+}
+
+bool OutputFile::link_hidden(const std::string& folder) {
+    hold_lock(handle_.get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = hidden_name(folder);
+        if (link_unnamed(handle_.get(), temp)) {
+            remember_temp(temp);
+            temp_path_ = std::move(temp);
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool OutputFile::publish_replacing(const std::string& path) {
+    const auto host = host_path(path);
+    if (!host || !handle_) {
+        return false;
+    }
+    // Nothing has the name: a link, as for any new file, and no sync.
+    if (publish_new(path) == Publish::Done) {
+        return true;
+    }
+    // The file replaces something the user had: make its content durable first.
+    if (::fsync(handle_.get()) != 0) {
+        return false;
+    }
+    // An unnamed file cannot be renamed: give it a hidden name first.
+    if (temp_path_.empty() && !link_hidden(folder_of(*host))) {
+        return false;
+    }
+    if (::rename(temp_path_.c_str(), host->c_str()) != 0) {
+        return false;
+    }
+    forget_temp(temp_path_);
+    temp_path_.clear();
+    return true;
+}
+
+}  // namespace vekdc::platform
