@@ -221,8 +221,7 @@ Matrix CVekDCView::LoadKey(const QString& keyPath) {
             platform::exit_program(1);
         }
         // A missing or short key file ends the program with the reader's message.
-        MatrixPtr read(read_matrix_from_binary_file(false, false, kKeyRows, kKeyCols, nullptr,
-                                                    nullptr, LocalPath(keyPath)));
+        MatrixPtr read(read_matrix_from_binary_file(kKeyRows, kKeyCols, LocalPath(keyPath)));
         DecodeKeyCache::Store(read.get());
     }
     return DecodeKeyCache::Key();

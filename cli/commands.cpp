@@ -12,6 +12,7 @@
 #include "codec/codec.h"
 #include "engine/matrix_cipher.h"
 #include "platform/environment.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/services.h"
 
@@ -135,15 +136,10 @@ void report_problems(const std::vector<std::string>& problems) {
     }
 }
 
-// A key read in path mode, or null after a message naming the file. The
-// reader itself ends the program for a file it cannot read.
+// A key read in path mode; the reader ends the program for a file that
+// holds no key.
 MatrixPtr load_key(const std::string& path, int rows, int cols) {
-    if (const auto problem = key_file_problem(path)) {
-        platform::app_message(*problem);
-        return nullptr;
-    }
-    return MatrixPtr(
-        read_matrix_from_binary_file(false, false, rows, cols, nullptr, nullptr, path));
+    return MatrixPtr(read_matrix_from_binary_file(rows, cols, path));
 }
 
 MatrixPtr load_decoding_key(const std::string& path) {
@@ -223,9 +219,6 @@ int run_decode(const parsed_command& command, cli_services& services,
         return kOutputFolderStatus;
     }
     const MatrixPtr key = load_decoding_key(command.keys.front());
-    if (!key) {
-        return 1;
-    }
     const auto inputs = check_encrypted_inputs(command.files);
     report_problems(inputs.problems);
     const bool some_refused = !inputs.problems.empty();
@@ -267,12 +260,6 @@ int run_encode(const parsed_command& command, cli_services& services,
     MatrixPtr key;
     if (!command.keys.empty()) {
         key = load_decoding_key(command.keys.front());
-        if (!key) {
-            return 1;
-        }
-    } else if (const auto problem = key_file_problem(*command.encoding_key)) {
-        platform::app_message(*problem);
-        return 1;
     }
     const std::string out_dir = platform::with_final_separator(command.output.value_or(""));
     const auto inputs = check_plain_inputs(command.files, command.clear_prefix_length, out_dir);
@@ -332,9 +319,6 @@ int run_check(const parsed_command& command) {
     std::vector<MatrixPtr> keys;
     for (const std::string& path : command.keys) {
         keys.push_back(load_decoding_key(path));
-        if (!keys.back()) {
-            return 1;
-        }
     }
     const MatrixPtr J_inv = identity_inverse();
     bool unreadable = false;
@@ -429,6 +413,13 @@ int run_keyset(const parsed_command& command, cli_services& services,
 
 int run_command(const parsed_command& command, cli_services& services,
                 const console_facts& console) {
+    // Nothing the command names is ever taken for a leftover of a killed run.
+    std::vector<std::string> given = command.files;
+    given.insert(given.end(), command.keys.begin(), command.keys.end());
+    if (command.encoding_key) {
+        given.push_back(*command.encoding_key);
+    }
+    platform::spare_from_clearing(given);
     switch (command.command) {
         case command_kind::decode:
             return run_decode(command, services, console);

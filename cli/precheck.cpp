@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::string_view kDecoderOpenError = "file open error in batch mode (decoder)";
 constexpr std::string_view kEncoderOpenError = " cannot be opened (in batch mode encoder)";
-constexpr std::string_view kKeyOpenError = " cannot be opened (read_matrix_from_binary_file)";
 
 std::string system_reason(int error_number) {
     return std::error_code(error_number, std::generic_category()).message();
@@ -119,20 +118,6 @@ checked_inputs<plain_input> check_plain_inputs(const std::vector<std::string>& f
         checked.usable.push_back({path, seen.type_code, seen.size});
     }
     return checked;
-}
-
-std::optional<std::string> key_file_problem(const std::string& path) {
-    if (path.empty()) {
-        return "''" + std::string(kKeyOpenError) + ": " + system_reason(ENOENT);
-    }
-    const platform::FileStatus status = platform::file_status(path);
-    if (status.kind == platform::FileKind::Missing) {
-        return path + std::string(kKeyOpenError) + ": " + system_reason(status.error);
-    }
-    if (status.kind == platform::FileKind::Folder) {
-        return path + std::string(kKeyOpenError) + ": " + system_reason(EISDIR);
-    }
-    return std::nullopt;
 }
 
 std::string encrypted_facts_text(const encrypted_facts& facts) {

@@ -47,9 +47,6 @@ std::string encrypted_problem_text(const std::string& path, const encrypted_insp
 checked_inputs<plain_input> check_plain_inputs(const std::vector<std::string>& files,
                                                int clear_prefix_length, const std::string& out_dir);
 
-// Why a key file cannot be read (no name, missing, a folder), or nothing.
-std::optional<std::string> key_file_problem(const std::string& path);
-
 // The facts of a file's header as -v prints them.
 std::string encrypted_facts_text(const encrypted_facts& facts);
 std::string plain_facts_text(const plain_input& input);

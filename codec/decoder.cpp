@@ -59,6 +59,43 @@ cipher_block read_block(const platform::InputFile& in, std::uint64_t offset,
     return block;
 }
 
+// The stem without its last character (a whole UTF-8 sequence).
+void drop_last_character(std::string& stem) {
+    while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) {
+        stem.pop_back();
+    }
+    if (!stem.empty()) {
+        stem.pop_back();
+    }
+}
+
+// Names the finished file: out_dir + stem + "." + extension, else the same
+// with a tick count after the stem, with later ticks until a name is free.
+// Nothing is ever replaced. Where a name is too long for the folder the stem
+// is shortened, the tick count and the extension kept. Returns the name given.
+std::string publish_decoded(platform::OutputFile& out, const std::string& out_dir, std::string stem,
+                            const std::string& extension) {
+    platform::TickSequence ticks;
+    std::string suffix;  // none for the first choice
+    for (;;) {
+        const std::string chosen =
+            out_dir + platform::suffixed_name(stem + "." + extension, suffix);
+        switch (out.publish_new(chosen)) {
+            case platform::OutputFile::Publish::Done:
+                return chosen;
+            case platform::OutputFile::Publish::Exists:
+                suffix = std::to_string(ticks.next());
+                continue;
+            case platform::OutputFile::Publish::Failed:
+                if (errno == ENAMETOOLONG && !stem.empty()) {
+                    drop_last_character(stem);
+                    continue;
+                }
+                fatal_error(about_file("dec out file open error", chosen, errno), -1);
+        }
+    }
+}
+
 // The common road of both modes once the input is open and checked. The key
 // is checked before anything is written.
 int decode_open_file(const platform::InputFile& in, std::uint64_t size, const Header& header,
@@ -106,27 +143,7 @@ int decode_open_file(const platform::InputFile& in, std::uint64_t size, const He
         fatal_error(about_file("dec out file write error", first_choice, errno), -1);
     }
 
-    // Name the finished file: the first choice, else stem + tick + extension,
-    // with later tick values until a name is free. Nothing is ever replaced.
-    std::string chosen = first_choice;
-    auto published = out->publish_new(chosen);
-    if (published == platform::OutputFile::Publish::Exists) {
-        std::string unused_name;
-        std::string stem;
-        split_path(first_choice, unused_name, stem);
-        std::int64_t tick = platform::tick_count();
-        do {
-            chosen = out_dir + stem + std::to_string(tick) + "." + extension;
-            published = out->publish_new(chosen);
-            tick = std::max<std::int64_t>(tick + 1, platform::tick_count());
-            if (tick > INT32_MAX) {
-                tick = INT32_MIN;  // the 32-bit tick count wraps around
-            }
-        } while (published == platform::OutputFile::Publish::Exists);
-    }
-    if (published != platform::OutputFile::Publish::Done) {
-        fatal_error(about_file("dec out file open error", chosen, errno), -1);
-    }
+    const std::string chosen = publish_decoded(*out, out_dir, out_stem, extension);
     if (written_path != nullptr) {
         *written_path = chosen;
     }

@@ -8,6 +8,8 @@
 
 #include "codec/codec.h"
 #include "engine/key_check.h"
+#include "engine/key_files.h"
+#include "platform/file.h"
 #include "platform/language.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
@@ -62,6 +64,9 @@ job_run start_job(job_options options, job_observer* observer) {
     job.key_folder = o.key_dir;
     job.decode_table = path_table(o.decode_files, o.decode_file_count);
     job.encode_table = path_table(o.encode_files, o.encode_file_count);
+    // The clearing of leftovers in an output folder never takes a listed file.
+    platform::spare_from_clearing(job.decode_table);
+    platform::spare_from_clearing(job.encode_table);
     // Every job starts the generator afresh, so "random" keys repeat from job to job.
     platform::crt_srand(1);
     job.time_stamp = "matrix_" + std::to_string(platform::current_time_seconds());
@@ -74,14 +79,13 @@ void open_log_file() {
 }
 
 // Writes keys that belong together into the key folder, all of them or none,
-// and tells the observer where each went. Returns the suffix their names got.
-std::string save_keys(const std::vector<key_file>& keys, const std::string& folder,
-                      job_observer& observer, const std::string& first_suffix = "") {
-    const written_keys written = write_key_files(keys, folder, first_suffix);
+// and tells the observer where each went.
+void save_keys(const std::vector<key_file>& keys, const std::string& folder,
+               job_observer& observer) {
+    const written_keys written = write_key_files(keys, folder);
     for (const auto& path : written.paths) {
         observer.key_written(path);
     }
-    return written.suffix;
 }
 
 // ------------------------------------------------------------------ viewers
@@ -564,14 +568,9 @@ bool key_set_road_applies(const job_options& o) {
     return o.levels == 2 && o.key_set_kind == "finite";
 }
 
-// The master key, saved; `suffix` gets what its name was given where
-// "master.key" was taken, for the daughters to follow.
-MatrixPtr make_master_key(const job_run& job, std::string& suffix) {
+MatrixPtr make_master_key() {
     platform::crt_srand(kMasterSeed);
-    MatrixPtr master(CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
-    suffix = save_keys({{master.get(), kPlainLength, kBlockLength, "master.key"}}, kKeySetFolder,
-                       *job.observer);
-    return master;
+    return MatrixPtr(CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
 }
 
 MatrixPtr derive_encoding_key(Matrix master, const job_run& job, std::uint32_t seed) {
@@ -615,43 +614,47 @@ void encode_with_key_set_key(job_run& job, std::size_t k, Matrix A, Matrix maste
     encode_entry(std::string(), job.encode_folder, A, dialog, o, check, index++, observer);
 }
 
-// The daughters go together, under the suffix the master key got.
-void save_daughter_keys(const job_run& job, const MatrixPtr (&encoding)[kKeySetKeys],
-                        const std::string& suffix) {
+// The master key with the daughter keys of the encoding keys: one group,
+// written whole or not at all, all under one suffix where a name is taken.
+void save_key_set(const job_run& job, Matrix master, const MatrixPtr (&encoding)[kKeySetKeys]) {
     platform::crt_srand(kDaughterSeed);
     MatrixPtr daughters[kKeySetKeys];
-    std::vector<key_file> files;
+    std::vector<key_file> files{{master, kPlainLength, kBlockLength, "master.key"}};
     for (std::size_t k = 0; k < kKeySetKeys; ++k) {
         daughters[k].reset(CMatrixCipher::opposite_B_of_A(encoding[k].get(), job.J(), kBlockLength,
                                                           kPlainLength, 0, 1));
         files.push_back({daughters[k].get(), kPlainLength, kBlockLength, kDaughterNames[k]});
     }
-    save_keys(files, kKeySetFolder, *job.observer, suffix);
+    save_keys(files, kKeySetFolder, *job.observer);
 }
 
 // A master key, three encoding keys derived from it with two files encoded
-// by each, and the three daughter keys of the encoding keys.
+// by each, and the three daughter keys of the encoding keys. The keys are
+// saved together at the end; a road cancelled on the way keeps the master
+// key, which opens what was encoded so far.
 void key_set_road(job_run& job) {
     if (!key_set_road_applies(job.options)) {
         return;
     }
     platform::encoder_message("I will make a master key and 3 daughter keys",
                               platform::Buttons::OkCancel);
-    std::string suffix;
-    const MatrixPtr master = make_master_key(job, suffix);
+    const MatrixPtr master = make_master_key();
+    require_key_folder(kKeySetFolder, "master.key");
     MatrixPtr encoding[kKeySetKeys];
     std::size_t index = 0;
     for (std::size_t k = 0; k < kKeySetKeys; ++k) {
         encoding[k] = derive_encoding_key(master.get(), job, kEncodingKeys[k].seed);
         if (platform::encoder_message(kEncodingKeys[k].prompt, platform::Buttons::OkCancel) ==
             platform::Answer::Cancel) {
+            save_keys({{master.get(), kPlainLength, kBlockLength, "master.key"}}, kKeySetFolder,
+                      *job.observer);
             open_log_file();
             return;
         }
         encode_with_key_set_key(job, k, encoding[k].get(), master.get(), index);
     }
     platform::encoder_message("end of encode 3 ", platform::Buttons::OkCancel);
-    save_daughter_keys(job, encoding, suffix);
+    save_key_set(job, master.get(), encoding);
 }
 
 }  // namespace

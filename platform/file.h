@@ -190,8 +190,12 @@ struct NewFiles {
 NewFiles write_new_files(const std::string& folder, const std::vector<NewFile>& files,
                          Access access, const std::string& first_suffix = "");
 
-// The hidden temporaries of dead processes in `folder` ("" for the current
-// one), removed; what create_beside() does once per folder and process.
+// The hidden temporaries in `folder` ("" for the current one) that no living
+// process holds, removed: what create_beside() does once per folder and
+// process. Files of other users, and files spared below, stay.
 void remove_leftover_temporaries(const std::string& folder);
+// Files a command was given: whatever their names, the clearing of leftovers
+// never removes them.
+void spare_from_clearing(const std::vector<std::string>& paths);
 
 }  // namespace vekdc::platform

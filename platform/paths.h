@@ -45,6 +45,16 @@ bool is_drive_path(std::string_view path);
 // unchanged.
 std::optional<std::string> host_path(std::string_view path);
 
+// A path as messages and listings show it: as it stands, or, when it holds
+// control characters (which would recolour or clear a terminal, or break a
+// line of output), quoted as the shell's $'...' with them escaped, as ls
+// shows such names on a terminal. An empty path shows as ''.
+std::string shown_path(std::string_view path);
+
+// `name` with `suffix` put before its extension (the text from its last "."),
+// or at its end when it has none: "a.doc" with "123" gives "a123.doc".
+std::string suffixed_name(std::string_view name, std::string_view suffix);
+
 // The folder part of a path including its final separator ("" for a bare name).
 std::string folder_of(std::string_view path);
 

@@ -19,6 +19,18 @@ int crt_rand();
 // the way the tick suffix of decoded file names prints it.
 std::int32_t tick_count();
 
+// The tick counts that names take when their first choice is taken: the tick
+// count when the first is asked for, then each later than the one before and
+// not earlier than the tick count, wrapping around as the 32-bit tick count does.
+class TickSequence {
+public:
+    std::int32_t next();
+
+private:
+    bool started_ = false;
+    std::int64_t last_ = 0;
+};
+
 // Seconds since 1970-01-01 UTC.
 std::int64_t current_time_seconds();
 

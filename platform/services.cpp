@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "platform/console_services.h"
+#include "platform/paths.h"
 
 namespace vekdc::platform {
 
@@ -60,7 +61,7 @@ std::string about_file(const std::string& text, const std::string& path, int err
 
 std::string about_file(const std::string& text, const std::string& path,
                        const std::string& reason) {
-    std::string message = text + ": " + path;
+    std::string message = text + ": " + shown_path(path);
     if (!reason.empty()) {
         message += ": " + reason;
     }

@@ -55,50 +55,27 @@ void lu_back_substitution(Matrix a, int n, const std::int32_t* index, double* b)
 Matrix inverse_matrix(Matrix a, int n);
 
 // ------------------------------------------------------------ matrix files
-// Key files hold the elements row by row as little-endian doubles, no header.
-// They are written with mode 0600 and never replace a file: a name that holds
-// other bytes makes the key go under the name with "_TICK" added before its
-// extension, and a name that already holds exactly the key is left as it is.
-// A write that fails ends the program (status 1) and leaves none of the
-// files it was writing.
+// A matrix file holds the elements row by row as little-endian doubles, no
+// header. It is written with mode 0600 and never replaces a file: a name that
+// holds other bytes makes it go under the name with "_TICK" added before its
+// extension, and a name that already holds exactly these bytes is left as it
+// is. A write that fails ends the program (status 1) and leaves no file.
 //
-// Writes M to folder + name (no separator is inserted) and returns the path
-// written. With header set, the low bytes of rows and cols come first.
+// The bytes of a matrix file; with header set, the low bytes of rows and cols first.
+std::vector<unsigned char> matrix_file_bytes(bool header, Matrix M, int rows, int cols);
+// Writes M to folder + name (no separator is inserted) and returns the path written.
 std::string write_matrix_into_binary_file(bool header, Matrix M, int rows, int cols,
                                           const std::string& name, const std::string& folder);
+// Ends the program (status 1) for a matrix file that could not be written:
+// `path` names it, `error` is the system's reason.
+[[noreturn]] void matrix_file_not_written(const std::string& path, int error);
 
-// One key of a group that write_key_files() writes.
-struct key_file {
-    Matrix M;
-    int rows;
-    int cols;
-    std::string name;
-};
-struct written_keys {
-    std::vector<std::string> paths;  // where each key is, in the order given
-    std::string suffix;              // what every name got: "" or "_TICK"
-};
-// Writes keys that belong together (a pair, the daughters of a key set) into
-// folder + name: all of them, or none. Every name gets the same suffix;
-// `first_suffix` is tried before a fresh tick.
-written_keys write_key_files(const std::vector<key_file>& keys, const std::string& folder,
-                             const std::string& first_suffix = "");
-
-// Reads a rows x cols matrix from `path`, or, with ask set, from a file the
-// user picks; null when the dialog is cancelled. The file may be a pipe, read
-// to its end; bytes beyond the matrix are ignored. rows_read and cols_read
-// are not written.
-Matrix read_matrix_from_binary_file(bool header, bool ask, int rows, int cols, int* rows_read,
-                                    int* cols_read, const std::string& path);
-// The reader's dialog road with its outcome told apart: the matrix read from
-// the file the user chose; or no matrix and the chosen path when that file
-// could not be opened (the reader has reported it by name and reason); or no
-// matrix and no path when the dialog was cancelled.
-struct ChosenMatrix {
-    MatrixPtr matrix;
-    std::string path;
-};
-ChosenMatrix choose_and_read_matrix(int rows, int cols);
+// Reads a rows x cols matrix from `path`. The file may be a pipe, read to its
+// end; bytes beyond the matrix are ignored. A file that holds no such matrix
+// ends the program (status 1) after naming it, as does one that cannot be opened.
+Matrix read_matrix_from_binary_file(int rows, int cols, const std::string& path);
+// The same, except that a file that cannot be opened gives null after the message.
+Matrix read_matrix_file_if_openable(int rows, int cols, const std::string& path);
 
 // ------------------------------------------------------------ allocation hook
 // The allocator behind every matrix and vector, replaceable so that tests can

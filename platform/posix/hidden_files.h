@@ -3,6 +3,8 @@
 // a dead process left.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -14,8 +16,18 @@ namespace vekdc::platform::posix {
 inline constexpr std::string_view kHiddenPrefix = ".vekdc-";
 inline constexpr std::string_view kHiddenSuffix = ".tmp";
 
-// A fresh hidden name in `folder` (with its final separator, "" for the current one).
-std::string hidden_name(const std::string& folder);
+// A fresh hidden name in `folder` (with its final separator, "" for the
+// current one), ending in `suffix`: kHiddenSuffix for a temporary, or the
+// suffix of a group's marker.
+std::string hidden_name(const std::string& folder, std::string_view suffix = kHiddenSuffix);
+
+// This process's number (asked of the system once per process).
+pid_t own_pid();
+
+// Creates a hidden temporary in `folder` and locks it before anyone can take
+// it for a leftover; its descriptor, with its path in `path`, or -1 (errno).
+int create_hidden(const std::string& folder, mode_t mode, std::string& path,
+                  std::string_view suffix = kHiddenSuffix);
 
 // Marks a file as in use for as long as this process lives. Where the file
 // system has no locks the owner's process number alone has to do.

@@ -83,19 +83,13 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
         }
     }
     // The file system cannot hold unnamed files: use a hidden temporary.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = hidden_name(folder);
-        const int hidden = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
-        if (hidden >= 0) {
-            hold_lock(hidden);
-            remember_temp(temp);
-            return OutputFile(FileHandle(hidden), std::move(temp));
-        }
-        if (errno != EEXIST) {
-            return std::nullopt;
-        }
+    std::string temp;
+    const int hidden = posix::create_hidden(folder, mode, temp);
+    if (hidden < 0) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    remember_temp(temp);
+    return OutputFile(FileHandle(hidden), std::move(temp));
 }
 
 void OutputFile::allow_unnamed_files(bool allowed) {

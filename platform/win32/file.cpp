@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <string_view>
 #include <vector>
 
+#include "platform/group_marker.h"
 #include "platform/paths.h"
 #include "platform/runtime.h"
 #include "platform/win32/text.h"
@@ -29,11 +31,11 @@ HANDLE native(const FileHandle& handle) {
     return static_cast<HANDLE>(handle.get());
 }
 
-std::string hidden_name(const std::string& folder) {
+std::string hidden_name(const std::string& folder, std::string_view suffix = ".tmp") {
     static std::atomic<unsigned> counter{0};
     return folder + ".vekdc-" + std::to_string(::GetCurrentProcessId()) + "-" +
            std::to_string(static_cast<std::uint32_t>(tick_count())) + "-" +
-           std::to_string(counter++) + ".tmp";
+           std::to_string(counter++) + std::string(suffix);
 }
 
 bool set_delete_pending(HANDLE file, bool pending) {
@@ -189,8 +191,76 @@ LeadingBytes read_leading_bytes(const std::string& path, std::size_t wanted) {
 }
 
 // A hidden temporary here is marked for deletion until it is published, so
-// the system removes it with its process: there are no leftovers to clear.
-void remove_leftover_temporaries(const std::string& /*folder*/) {}
+// the system removes it with its process: only the markers of groups whose
+// writer died between two links are left to clear. A marker is held open
+// without sharing while its writer lives, so that opening it fails then.
+void remove_leftover_temporaries(const std::string& folder) {
+    WIN32_FIND_DATAW found{};
+    const std::wstring pattern =
+        win32::wide_path(folder + ".vekdc-*" + std::string(kGroupMarkerSuffix));
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::string marker = folder + win32::narrow(found.cFileName);
+        const HANDLE file =
+            ::CreateFileW(win32::wide_path(marker).c_str(), GENERIC_READ | DELETE, 0, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            continue;  // its writer lives
+        }
+        FileHandle handle(file);
+        LARGE_INTEGER size{};
+        std::vector<unsigned char> content;
+        DWORD read = 0;
+        if (::GetFileSizeEx(file, &size) != 0 && size.QuadPart < (1 << 24)) {
+            content.resize(static_cast<std::size_t>(size.QuadPart));
+            if (::ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read,
+                           nullptr) == 0) {
+                read = 0;
+            }
+            content.resize(read);
+        }
+        undo_group(folder, content);
+        set_delete_pending(file, true);
+    } while (::FindNextFileW(search, &found) != 0);
+    ::FindClose(search);
+}
+
+// Windows clears no temporaries that a command could have been given.
+void spare_from_clearing(const std::vector<std::string>& /*paths*/) {}
+
+// ---------------------------------------------------------------- group markers
+
+std::optional<GroupMarker> GroupMarker::create(const std::string& folder,
+                                               const std::vector<unsigned char>& content) {
+    const std::string path = hidden_name(folder, kGroupMarkerSuffix);
+    const HANDLE file = ::CreateFileW(win32::wide_path(path).c_str(), GENERIC_WRITE | DELETE, 0,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        win32::set_errno_from_last_error();
+        return std::nullopt;
+    }
+    FileHandle handle(file);
+    if (!write_all(file, reinterpret_cast<const char*>(content.data()), content.size())) {
+        win32::set_errno_from_last_error();
+        set_delete_pending(file, true);
+        return std::nullopt;
+    }
+    return GroupMarker(std::move(handle), path);
+}
+
+GroupMarker::GroupMarker(GroupMarker&& other) noexcept
+    : handle_(std::move(other.handle_)), path_(std::move(other.path_)) {
+    other.path_.clear();
+}
+
+GroupMarker::~GroupMarker() {
+    if (!path_.empty() && handle_) {
+        set_delete_pending(native(handle_), true);  // gone when the handle closes
+    }
+}
 
 // ---------------------------------------------------------------- OutputFile
 

@@ -177,8 +177,9 @@ TEST_F(CliTest, KeysetMakesAHierarchyTheMasterKeyOpens) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto out = lines(r.out);
     ASSERT_EQ(out.size(), 10u);
-    EXPECT_EQ(out.front(), drive + test::kSep + "master.key");
-    EXPECT_EQ(out[1], "a.gif -> a.vek");  // a dialog gives the file name only
+    EXPECT_EQ(out.front(), "a.gif -> a.vek");  // a dialog gives the file name only
+    // The keys of the set are written together, once the files are encoded.
+    EXPECT_EQ(out[6], drive + test::kSep + "master.key");
     EXPECT_EQ(out.back(), drive + test::kSep + "daughter3.key");
     const std::string dec = folder("dec");
     std::vector<std::string> decode{"decode", "-k", drive + "/master.key", "-o", dec};
@@ -198,8 +199,21 @@ struct status_case {
     std::vector<std::string> arguments;
     int status;
     std::vector<std::string> messages;  // each found on standard error
-    std::vector<std::string> written;   // what {d}/out holds afterwards
+    // What {d}/out holds afterwards, each a pattern for one name in sorted
+    // order; an empty folder shows as "(empty folder)".
+    std::vector<std::string> written;
+    // Made before the run: {path, source}. A path ending in "/" is a folder,
+    // a source "->target" makes a symbolic link, any other source is copied.
+    std::vector<std::pair<std::string, std::string>> before = {};
+    std::vector<std::string> printed = {};      // each found on standard output
+    std::vector<std::string> environment = {};  // "NAME=value"
+    const char* workdir = nullptr;              // where it runs ("" : the test's own)
+    // Standard output sent to /dev/full ("full") or closed ("closed").
+    const char* output = nullptr;
+    bool nothing_else = false;  // standard error is the messages alone, nothing is printed
 };
+
+const std::string kLongStem(250, 'x');
 
 const status_case kStatusCases[] = {
     // decode
@@ -337,6 +351,182 @@ const status_case kStatusCases[] = {
      1,
      {"vekdc-cli: the key folder {d}/out does not exist; create it first\n"},
      {}},
+    // 255 wins over 1
+    {"decode, an unusable output folder wins over a missing key",
+     {"decode", "-k", "{d}/missing.key", "-o", "{d}/a.txt", "{d}/a.vek"},
+     test::kStatusMinusOne,
+     {"VekDC: dec out file open error: {d}/a.txt: Not a directory\n"},
+     {}},
+    {"encode, an unusable output folder wins over a missing key",
+     {"encode", "-k", "{d}/missing.key", "-o", "{d}/a.txt", "{d}/a.doc"},
+     test::kStatusMinusOne,
+     {"VekDC: enc out file open error: {d}/a.txt: Not a directory\n"},
+     {}},
+    // nothing written, no folder made
+    {"decode, a wrong key makes no folder",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/other.vek"},
+     2,
+     {"{d}/other.vek"},
+     {}},
+    {"decode, a key of zeros is named and makes no folder",
+     {"decode", "-k", "{d}/zero.key", "-o", "{d}/out", "{d}/a.vek"},
+     1,
+     {"singular matrix in routine \"lu_decomposition1\": {d}/zero.key\n"},
+     {},
+     {},
+     {},
+     {},
+     nullptr,
+     nullptr,
+     true},
+    {"decode, a key that is not a number is named",
+     {"decode", "-k", "{d}/nan.key", "-o", "{d}/out", "{d}/a.vek"},
+     1,
+     {"singular matrix in routine \"lu_decomposition1\": {d}/nan.key\n"},
+     {},
+     {},
+     {},
+     {},
+     nullptr,
+     nullptr,
+     true},
+    {"encode, a key of zeros makes no folder",
+     {"encode", "-k", "{d}/zero.key", "-o", "{d}/out", "{d}/a.txt"},
+     1,
+     {"VekDC: The decoding key cannot be used for encoding: {d}/zero.key: "},
+     {}},
+    // names
+    {"decode, a drive path gives a name without the drive",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "d:\\a.vek"},
+     0,
+     {},
+     {"a\\.txt"},
+     {},
+     {},
+     {"VEKDC_DRIVE_D={d}"}},
+    {"decode, a long name whose first choice is taken is shortened",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/{long}.vek", "{d}/a.vek"},
+     0,
+     {},
+     {"a\\.txt", "x{250}\\.txt", "x{200,249}-?[0-9]+\\.txt"},
+     {{"{d}/out/", ""}, {"{d}/out/{long}.txt", "{d}/a.txt"}, {"{d}/{long}.vek", "{d}/a.vek"}}},
+    {"decode, names are printed with control characters escaped",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/{ctl}.vek"},
+     0,
+     {},
+     {"e\x1b\\[2J\nf\\.txt"},
+     {{"{d}/{ctl}.vek", "{d}/a.vek"}},
+     {"$'{d}/e\\e[2J\\nf.vek' -> $'{d}/out/e\\e[2J\\nf.txt'\n"}},
+    {"decode keeps a given file named like a leftover",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/out/.vekdc-999999-1-1.tmp"},
+     0,
+     {},
+     {"\\.vekdc-999999-1-1\\.tmp", "\\.vekdc-999999-1-1\\.txt"},
+     {{"{d}/out/", ""}, {"{d}/out/.vekdc-999999-1-1.tmp", "{d}/a.vek"}}},
+    {"keyset, a dangling link holds the master key's name",
+     {"keyset", "--drive-d", "{d}/out", "{d}/a.txt", "{d}/a.doc", "{d}/a.txt", "{d}/a.doc",
+      "{d}/a.txt", "{d}/a.doc"},
+     0,
+     {},
+     {"daughter1_-?[0-9]+\\.key", "daughter2_-?[0-9]+\\.key", "daughter3_-?[0-9]+\\.key",
+      "master\\.key", "master_-?[0-9]+\\.key"},
+     {{"{d}/out/", ""}, {"{d}/out/master.key", "->{d}/nowhere/x"}},
+     {},
+     {},
+     "{d}/work"},
+    // only problems with -q
+    {"decode -q",
+     {"decode", "-q", "-k", "{B}", "-o", "{d}/out", "{d}/a.vek"},
+     0,
+     {},
+     {"a\\.txt"},
+     {},
+     {},
+     {},
+     nullptr,
+     nullptr,
+     true},
+    {"encode -q with an encoding key",
+     {"encode", "-q", "--encoding-key", "{A}", "-o", "{d}/out", "{d}/a.doc"},
+     0,
+     {},
+     {"a\\.vek"},
+     {},
+     {},
+     {},
+     nullptr,
+     nullptr,
+     true},
+    {"keygen -q",
+     {"keygen", "-q", "--create-a", "--regular", "-d", "{d}/out"},
+     0,
+     {},
+     {"A_12_11_matrix_[0-9]+", "B_11_12_matrix_[0-9]+"},
+     {{"{d}/out/", ""}},
+     {},
+     {},
+     nullptr,
+     nullptr,
+     true},
+    {"keyset -q",
+     {"keyset", "-q", "--drive-d", "{d}/out", "{d}/a.txt", "{d}/a.doc", "{d}/a.txt", "{d}/a.doc",
+      "{d}/a.txt", "{d}/a.doc"},
+     0,
+     {},
+     {"daughter1\\.key", "daughter2\\.key", "daughter3\\.key", "master\\.key"},
+     {{"{d}/out/", ""}},
+     {},
+     {},
+     "{d}/work",
+     nullptr,
+     true},
+#ifndef _WIN32
+    // standard output lost
+    {"check, standard output on a full disk",
+     {"check", "-k", "{B}", "{d}/a.vek"},
+     1,
+     {"vekdc-cli: write error on standard output: No space left on device\n"},
+     {},
+     {},
+     {},
+     {},
+     nullptr,
+     "full",
+     true},
+    {"decode, standard output closed",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/a.vek"},
+     1,
+     {"vekdc-cli: write error on standard output: Bad file descriptor\n"},
+     {"a\\.txt"},
+     {},
+     {},
+     {},
+     nullptr,
+     "closed",
+     true},
+    {"keygen, standard output on a full disk",
+     {"keygen", "--create-b", "--random", "-d", "{d}/out"},
+     1,
+     {"vekdc-cli: write error on standard output: No space left on device\n"},
+     {"A_12_11_matrix_[0-9]+", "B_11_12_matrix_[0-9]+"},
+     {{"{d}/out/", ""}},
+     {},
+     {},
+     nullptr,
+     "full",
+     true},
+    {"help, standard output on a full disk",
+     {"help"},
+     1,
+     {"vekdc-cli: write error on standard output: No space left on device\n"},
+     {},
+     {},
+     {},
+     {},
+     nullptr,
+     "full",
+     true},
+#endif
 };
 
 std::string with_places(std::string text, const std::map<std::string, std::string>& places) {
@@ -349,6 +539,39 @@ std::string with_places(std::string text, const std::map<std::string, std::strin
     return text;
 }
 
+// Runs a case's command as the case says: where, with what, and with its
+// standard output sent where it says.
+ProcessResult run_case(const status_case& c, std::vector<std::string> arguments,
+                       const std::string& workdir, const std::vector<std::string>& environment) {
+    arguments.insert(arguments.begin(), test::build_path(VEKDC_CLI));
+    if (c.output != nullptr) {
+        const std::string redirect = std::string(c.output) == "full" ? ">/dev/full" : ">&-";
+        arguments.insert(arguments.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirect});
+    }
+    return test::run_process(arguments, workdir, environment);
+}
+
+// The names in {d}/out, an empty folder as "(empty folder)", nothing when
+// there is no such folder.
+std::vector<std::string> out_names(const TempDir& dir) {
+    if (!test::exists(dir / "out")) {
+        return {};
+    }
+    const auto names = names_in(dir / "out");
+    return names.empty() ? std::vector<std::string>{"(empty folder)"} : names;
+}
+
+void make_before(const std::pair<std::string, std::string>& item) {
+    const auto& [path, source] = item;
+    if (path.ends_with("/")) {
+        std::filesystem::create_directories(path);
+    } else if (source.starts_with("->")) {
+        std::filesystem::create_symlink(source.substr(2), path);
+    } else {
+        std::filesystem::copy_file(source, path);
+    }
+}
+
 TEST_F(CliTest, EveryStatusTellsTheTruthAndNamesTheFile) {
     const std::string other_keys = folder("other-keys");
     const ProcessResult made = cli({"keygen", "--create-a", "--regular", "-d", other_keys});
@@ -359,30 +582,59 @@ TEST_F(CliTest, EveryStatusTellsTheTruthAndNamesTheFile) {
     test::write_file(dir / "tiny.txt", "too short");
     test::write_file(dir / "doc.pdf", test::pattern_bytes(100, 3));
     test::write_file(dir / "junk.vek", std::string(200, 'x'));
+    test::write_file(dir / "zero.key", std::string(1056, '\0'));
+    test::write_file(dir / "nan.key", std::string(1056, '\xff'));  // NaN, all of it
     folder("folder.vek");
+    folder("work");
+    for (const char* name : {"k1.txt", "k2.txt", "k3.txt", "k4.txt", "k5.txt", "k6.txt"}) {
+        test::write_file(dir / name, test::pattern_bytes(50, name[1]));
+    }
     ASSERT_EQ(cli({"encode", "-k", key_B, "-o", dir.path(), dir / "a.txt"}).status, 0);
     test::write_file(dir / "b.txt", test::pattern_bytes(300, 4));
     ASSERT_EQ(cli({"encode", "-k", dir / "other.key", "-o", folder("o"), dir / "b.txt"}).status, 0);
     std::filesystem::rename(dir / "o/b.vek", dir / "other.vek");
     const std::map<std::string, std::string> places = {
-        {"{d}", dir.path()}, {"{B}", key_B}, {"{A}", key_A}, {"{s}", test::kSep}};
+        {"{d}", dir.path()}, {"{B}", key_B},        {"{A}", key_A},
+        {"{s}", test::kSep}, {"{long}", kLongStem}, {"{ctl}", "e\x1b[2J\nf"}};
 
     for (const status_case& c : kStatusCases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(dir / "out");
-        std::vector<std::string> arguments;
-        for (const std::string& argument : c.arguments) {
-            arguments.push_back(with_places(argument, places));
+        const auto placed = [&](const std::vector<std::string>& texts) {
+            std::vector<std::string> result;
+            for (const std::string& text : texts) {
+                result.push_back(with_places(text, places));
+            }
+            return result;
+        };
+        for (const auto& [path, source] : c.before) {
+            make_before({with_places(path, places), with_places(source, places)});
         }
-        const ProcessResult r = cli(arguments);
+        const ProcessResult r =
+            run_case(c, placed(c.arguments), c.workdir ? with_places(c.workdir, places) : "",
+                     placed(c.environment));
         EXPECT_EQ(r.status, c.status) << r.err;
-        for (const std::string& message : c.messages) {
-            EXPECT_NE(r.err.find(with_places(message, places)), std::string::npos)
-                << "wanted: " << with_places(message, places) << "got: " << r.err;
+        std::string all_messages;
+        for (const std::string& message : placed(c.messages)) {
+            EXPECT_NE(r.err.find(message), std::string::npos)
+                << "wanted: " << message << "got: " << r.err;
+            all_messages += message;
         }
-        const std::vector<std::string> written =
-            test::exists(dir / "out") ? names_in(dir / "out") : std::vector<std::string>{};
-        EXPECT_EQ(written, c.written);
+        for (const std::string& line : placed(c.printed)) {
+            EXPECT_NE(r.out.find(line), std::string::npos)
+                << "wanted: " << line << "got: " << r.out;
+        }
+        if (c.nothing_else) {
+            EXPECT_EQ(r.err, all_messages);
+            EXPECT_EQ(r.out, "");
+        }
+        const std::vector<std::string> written = out_names(dir);
+        const std::vector<std::string> wanted = placed(c.written);
+        EXPECT_EQ(written.size(), wanted.size()) << testing::PrintToString(written);
+        for (std::size_t i = 0; i < std::min(written.size(), wanted.size()); ++i) {
+            EXPECT_TRUE(std::regex_match(written[i], std::regex(wanted[i])))
+                << written[i] << " does not match " << wanted[i];
+        }
     }
     EXPECT_EQ(test::read_file(dir / "a.txt"), test::pattern_bytes(300, 1));
 }

@@ -22,8 +22,7 @@ using test::TempDir;
 const std::string kData = VEKDC_TEST_DATA_DIR;
 
 MatrixPtr read_key(const std::string& name) {
-    return MatrixPtr(read_matrix_from_binary_file(false, false, kPlainLength, kBlockLength, nullptr,
-                                                  nullptr, kData + "/" + name));
+    return MatrixPtr(read_matrix_from_binary_file(kPlainLength, kBlockLength, kData + "/" + name));
 }
 
 // Files whose outcome is known. sibling.vek was made with the first encoding

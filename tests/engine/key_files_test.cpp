@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/key_files.h"
 #include "engine/matrix_cipher.h"
 #include "platform/recording_services.h"
 #include "platform/runtime.h"
@@ -11,6 +12,84 @@
 
 namespace vekdc {
 namespace {
+
+using test::TempDir;
+
+MatrixPtr filled(int rows, int cols) {
+    MatrixPtr m(alloc_matrix(rows, cols));
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            m.get()[i][j] = i * 100 + j + 0.125;
+        }
+    }
+    return m;
+}
+
+std::string key_bytes(Matrix m, int rows, int cols) {
+    const auto bytes = matrix_file_bytes(false, m, rows, cols);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string name_of(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+// The keys of a pair share one suffix: each name of the pair is free under it.
+TEST(KeyFiles, KeysOfAGroupShareTheirSuffix) {
+    TempDir dir;
+    MatrixPtr b = filled(11, 12);
+    MatrixPtr a = filled(12, 11);
+    test::write_file(dir / "A_12_11_t", "older A");
+    const written_keys first = write_key_files(
+        {{b.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
+    ASSERT_EQ(first.paths.size(), 2u);
+    EXPECT_FALSE(first.suffix.empty());
+    EXPECT_EQ(name_of(first.paths[0]), "B_11_12_t" + first.suffix);
+    EXPECT_EQ(name_of(first.paths[1]), "A_12_11_t" + first.suffix);
+    EXPECT_EQ(test::read_file(dir / "A_12_11_t"), "older A");
+    EXPECT_FALSE(test::exists(dir / "B_11_12_t"));
+    EXPECT_EQ(test::read_file(first.paths[1]), key_bytes(a.get(), 12, 11));
+    // A second pair of the same name in the same tick takes yet another suffix.
+    MatrixPtr other = filled(11, 12);
+    other.get()[0][0] = 42.0;
+    const written_keys second = write_key_files(
+        {{other.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
+    EXPECT_NE(second.suffix, first.suffix);
+    EXPECT_EQ(test::read_file(first.paths[0]), key_bytes(b.get(), 11, 12));
+    EXPECT_EQ(dir.entries().size(), 5u);
+}
+
+TEST(KeyFiles, TheDialogAsksForTheKeyFile) {
+    TempDir dir;
+    MatrixPtr m = filled(11, 12);
+    write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
+    platform::ScopedRecorder recorder;
+    recorder->setNextFile(dir / "k.key");
+    MatrixPtr r = choose_and_read_matrix(11, 12).matrix;
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r.get()[10][11], m.get()[10][11]);
+    ASSERT_EQ(recorder->dialogs.size(), 1u);
+    EXPECT_EQ(recorder->dialogs[0].default_ext, "key");
+    EXPECT_EQ(recorder->dialogs[0].initial_name, "*.key");
+    EXPECT_EQ(recorder->dialogs[0].filter, "key file (*.key)");
+
+    // Cancelled: null and nothing said.
+    EXPECT_EQ(choose_and_read_matrix(11, 12).matrix, nullptr);
+    EXPECT_TRUE(recorder->boxes.empty());
+
+    // A chosen file that cannot be opened is reported by name, then treated as no key.
+    testing::internal::CaptureStderr();
+    recorder->setNextFile(dir / "gone.key");
+    EXPECT_EQ(choose_and_read_matrix(11, 12).matrix, nullptr);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(recorder->boxes.size(), 1u);
+    EXPECT_NE(recorder->boxes[0].text.find(dir / "gone.key"), std::string::npos);
+    // A chosen file too short for a key ends the program.
+    test::write_file(dir / "short.key", std::string(1055, '\0'));
+    recorder->setNextFile(dir / "short.key");
+    EXPECT_EXIT(choose_and_read_matrix(11, 12), testing::ExitedWithCode(1),
+                "short.key is too short");
+}
 
 struct KeyLog : job_observer {
     std::vector<std::string> keys;

@@ -88,8 +88,7 @@ Hierarchy derive_hierarchy() {
 }
 
 bool key_file_holds(const std::string& path, Matrix M) {
-    MatrixPtr read(read_matrix_from_binary_file(false, false, kPlainLength, kBlockLength, nullptr,
-                                                nullptr, path));
+    MatrixPtr read(read_matrix_from_binary_file(kPlainLength, kBlockLength, path));
     for (int i = 0; i < kPlainLength; ++i) {
         for (int j = 0; j < kBlockLength; ++j) {
             if (std::memcmp(&read.get()[i][j], &M[i][j], 8) != 0) {
@@ -158,8 +157,7 @@ TEST(KeySetRoad, TwoRunsGiveIdenticalKeysAndFiles) {
 // Decodes one file with a key file; the written plain file, or nothing.
 std::optional<std::string> try_decode(const std::string& vek, const std::string& key_path,
                                       const std::string& out_dir) {
-    MatrixPtr key(read_matrix_from_binary_file(false, false, kPlainLength, kBlockLength, nullptr,
-                                               nullptr, key_path));
+    MatrixPtr key(read_matrix_from_binary_file(kPlainLength, kBlockLength, key_path));
     MatrixPtr J_inv = test::identity_matrix(kPlainLength);
     std::string path = vek;
     std::string folder = out_dir;

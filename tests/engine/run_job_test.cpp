@@ -203,10 +203,8 @@ TEST_F(RunJobTest, CreateAnnouncesItsPlanAndSavesBFirst) {
         EXPECT_EQ(keylog.events[1],
                   "key " + keys.path() + test::kSep + "A_12_11_matrix_" + match[1].str());
         // The saved pair fits together.
-        MatrixPtr savedB(
-            read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, first.substr(4)));
-        MatrixPtr savedA(read_matrix_from_binary_file(false, false, 12, 11, nullptr, nullptr,
-                                                      keylog.events[1].substr(4)));
+        MatrixPtr savedB(read_matrix_from_binary_file(11, 12, first.substr(4)));
+        MatrixPtr savedA(read_matrix_from_binary_file(12, 11, keylog.events[1].substr(4)));
         MatrixPtr product(multiply_matrix(savedB.get(), savedA.get(), 11, 12, 11));
         for (int i = 0; i < 11; ++i) {
             for (int j = 0; j < 11; ++j) {

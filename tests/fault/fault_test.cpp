@@ -24,6 +24,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -114,8 +115,9 @@ Outcome run_cli(const std::vector<std::string>& args, const std::vector<std::str
     return outcome;
 }
 
+// A hidden temporary, or the marker of a group of files being linked.
 bool is_hidden_temporary(const std::string& name) {
-    return name.starts_with(".vekdc-") && name.ends_with(".tmp");
+    return name.starts_with(".vekdc-") && (name.ends_with(".tmp") || name.ends_with(".group"));
 }
 
 std::vector<std::string> visible_entries(const TempDir& dir, const std::string& sub) {
@@ -174,6 +176,8 @@ struct Road {
     std::vector<std::string> (*command)(const std::string& folder);
     // Whether a visible file other than the older one is a whole output.
     bool (*whole)(const std::string& path);
+    // Whether the visible files form whole groups (a key pair is both keys).
+    bool (*grouped)(const std::vector<std::string>& names) = nullptr;
 };
 
 void PrintTo(const Road& road, std::ostream* out) {
@@ -198,6 +202,19 @@ bool whole_encoded(const std::string& path) {
 bool whole_key(const std::string& path) {
     return test::read_file(path).size() == kKeyBytes;
 }
+// Every B_11_12_matrix_X has its A_12_11_matrix_X, and the other way round.
+bool whole_pairs(const std::vector<std::string>& names) {
+    std::multiset<std::string> decoding;
+    std::multiset<std::string> encoding;
+    for (const std::string& name : names) {
+        if (name.starts_with("B_11_12_")) {
+            decoding.insert(name.substr(8));
+        } else if (name.starts_with("A_12_11_")) {
+            encoding.insert(name.substr(8));
+        }
+    }
+    return decoding == encoding;
+}
 
 const Road kRoads[] = {
     {"DecoderUnnamed", false, "big.txt", 255, "dec out file write error", decode_into, whole_plain},
@@ -207,9 +224,9 @@ const Road kRoads[] = {
     {"EncoderReplacingHidden", true, "big.vek", 255, "enc out file write error", encode_into,
      whole_encoded},
     {"KeyWriter", false, "older.key", 1, "file open error (write_matrix_into_binary_file)",
-     keys_into, whole_key},
+     keys_into, whole_key, whole_pairs},
     {"KeyWriterHidden", true, "older.key", 1, "file open error (write_matrix_into_binary_file)",
-     keys_into, whole_key},
+     keys_into, whole_key, whole_pairs},
 };
 
 std::vector<std::string> road_settings(const Road& road, std::vector<std::string> more = {}) {
@@ -283,11 +300,16 @@ TEST_P(FaultTest, KilledAtARandomStepLeavesNothingPartial) {
         expect_nothing_partial(road, dir, "out");
         EXPECT_EQ(test::read_file(dir / ("out/" + std::string(road.older))), kOlder);
 
-        // The next run into the folder clears what the killed one left.
+        // The next run into the folder clears what the killed one left, a
+        // group it had begun to name too.
         const Outcome next = run_cli(road.command(dir / "out"), road_settings(road));
         EXPECT_EQ(next.status, 0) << next.err;
         EXPECT_FALSE(any_hidden_temporary(dir, "out"));
         expect_nothing_partial(road, dir, "out");
+        if (road.grouped != nullptr) {
+            EXPECT_TRUE(road.grouped(visible_entries(dir, "out")))
+                << testing::PrintToString(visible_entries(dir, "out"));
+        }
     }
     EXPECT_GE(stopped, static_cast<int>(stops.size()) - 1) << "the runs were killed mid-way";
 }

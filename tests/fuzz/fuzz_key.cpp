@@ -32,7 +32,7 @@ struct Fixture {
 MatrixPtr read_key(const std::string& path, int rows, int cols, std::string_view bytes) {
     try {
         MatrixPtr key(
-            read_matrix_from_binary_file(false, false, rows, cols, nullptr, nullptr, path));
+            read_matrix_from_binary_file(rows, cols, path));
         check(key != nullptr, "a key read without a dialog is never null");
         check(bytes.size() >= kKeyBytes, "a short key file is refused");
         for (int i = 0; i < rows; ++i) {

@@ -30,29 +30,47 @@ pid_t gone_process() {
     return child;
 }
 
-TEST(LeftoverTemporaries, OnlyThoseOfGoneProcessesAreRemoved) {
+// A process that has ended but was not reaped yet: kill(pid, 0) still finds it.
+struct Zombie {
+    pid_t pid = ::fork();
+    Zombie() {
+        if (pid == 0) {
+            ::_exit(0);
+        }
+        siginfo_t info{};
+        ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT);
+    }
+    ~Zombie() { ::waitpid(pid, nullptr, 0); }
+};
+
+TEST(LeftoverTemporaries, OnlyThoseNobodyHoldsAreRemoved) {
     TempDir dir;
+    const Zombie zombie;
     const std::string gone = std::to_string(gone_process());
     const std::string own = std::to_string(::getpid());
     const std::string parent = std::to_string(::getppid());
+    const std::string dead = std::to_string(zombie.pid);
     const struct {
         std::string name;
         bool removed;
     } cases[] = {
         {".vekdc-" + gone + "-17-0.tmp", true},
         {".vekdc-" + gone + "-4294967295-12.tmp", true},
-        {".vekdc-" + own + "-17-0.tmp", false},     // this process's own
-        {".vekdc-" + parent + "-17-0.tmp", false},  // a process that lives
-        {".vekdc-" + gone + "-17.tmp", false},      // other patterns are not ours
+        {".vekdc-" + own + "-17-0.tmp", false},    // this process's own
+        {".vekdc-" + parent + "-17-0.tmp", true},  // a live owner would hold its lock
+        {".vekdc-" + dead + "-17-0.tmp", true},    // an ended, unreaped owner holds nothing
+        {".vekdc-" + gone + "-17.tmp", false},     // other patterns are not ours
         {".vekdc-" + gone + "-17-0.tmpx", false},
         {"x.vekdc-" + gone + "-17-0.tmp", false},
         {".vekdc-" + gone + "-1x-0.tmp", false},
         {".vekdc--17-0.tmp", false},
         {".vekdc-0-17-0.tmp", false},
+        {".vekdc-" + gone + "-20-0.tmp", false},  // a file a command was given
     };
     for (const auto& c : cases) {
         test::write_file(dir / c.name, "left over");
     }
+    spare_from_clearing({dir / (".vekdc-" + gone + "-20-0.tmp"), dir / "not-a-leftover.txt"});
     // A folder of the pattern, and a file whose lock is still held.
     const std::string folder = ".vekdc-" + gone + "-18-0.tmp";
     ::mkdir((dir / folder).c_str(), 0755);
@@ -60,6 +78,13 @@ TEST(LeftoverTemporaries, OnlyThoseOfGoneProcessesAreRemoved) {
     test::write_file(dir / locked, "in use");
     const int lock_fd = ::open((dir / locked).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(lock_fd, LOCK_EX), 0);
+    // As root: a leftover of another user is that user's to remove.
+    const std::string others = ".vekdc-" + gone + "-21-0.tmp";
+    test::write_file(dir / others, "someone else's");
+    const bool as_root = ::geteuid() == 0;
+    if (as_root) {
+        ASSERT_EQ(::chown((dir / others).c_str(), 65534, 65534), 0);
+    }
 
     remove_leftover_temporaries(dir.path() + "/");
     ::close(lock_fd);
@@ -68,6 +93,7 @@ TEST(LeftoverTemporaries, OnlyThoseOfGoneProcessesAreRemoved) {
     }
     EXPECT_TRUE(test::exists(dir / folder));
     EXPECT_TRUE(test::exists(dir / locked));
+    EXPECT_EQ(test::exists(dir / others), as_root);
 }
 
 TEST(LeftoverTemporaries, TheNextWriterInTheFolderRemovesAKilledWritersTemporary) {

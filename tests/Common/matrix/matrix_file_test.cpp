@@ -14,7 +14,6 @@
 
 #include "Common/matrix/matrix.h"
 #include "platform/environment.h"
-#include "platform/recording_services.h"
 #include "tests/support/test_support.h"
 
 namespace vekdc {
@@ -132,31 +131,6 @@ TEST(MatrixFile, NeverReplacesAFileAndSaysWhereTheKeyWent) {
     }
 }
 
-// The keys of a pair share one suffix: each name of the pair is free under it.
-TEST(MatrixFile, KeysOfAGroupShareTheirSuffix) {
-    TempDir dir;
-    MatrixPtr b = filled(11, 12);
-    MatrixPtr a = filled(12, 11);
-    test::write_file(dir / "A_12_11_t", "older A");
-    const written_keys first = write_key_files(
-        {{b.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
-    ASSERT_EQ(first.paths.size(), 2u);
-    EXPECT_FALSE(first.suffix.empty());
-    EXPECT_EQ(name_of(first.paths[0]), "B_11_12_t" + first.suffix);
-    EXPECT_EQ(name_of(first.paths[1]), "A_12_11_t" + first.suffix);
-    EXPECT_EQ(test::read_file(dir / "A_12_11_t"), "older A");
-    EXPECT_FALSE(test::exists(dir / "B_11_12_t"));
-    EXPECT_EQ(test::read_file(first.paths[1]), key_bytes(a.get(), 12, 11));
-    // A second pair of the same name in the same tick takes yet another suffix.
-    MatrixPtr other = filled(11, 12);
-    other.get()[0][0] = 42.0;
-    const written_keys second = write_key_files(
-        {{other.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
-    EXPECT_NE(second.suffix, first.suffix);
-    EXPECT_EQ(test::read_file(first.paths[0]), key_bytes(b.get(), 11, 12));
-    EXPECT_EQ(dir.entries().size(), 5u);
-}
-
 #ifndef _WIN32
 // A key may come through a pipe, which is read to its end; anything that is
 // neither a file nor a pipe is refused by name without being waited on.
@@ -178,7 +152,7 @@ TEST(MatrixFile, ReadsAKeyThroughAPipe) {
         }
         ::close(fd);
     });
-    MatrixPtr r(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, fifo));
+    MatrixPtr r(read_matrix_from_binary_file(11, 12, fifo));
     writer.join();
     ASSERT_TRUE(r);
     EXPECT_EQ(key_bytes(r.get(), 11, 12), key_bytes(m.get(), 11, 12));
@@ -191,8 +165,7 @@ TEST(MatrixFile, ReadsBackWhatWasWrittenAndIgnoresExtraBytes) {
     write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
     test::write_file(dir / "long.key", test::read_file(dir / "k.key") + std::string(944, '\x7f'));
     for (const char* name : {"k.key", "long.key"}) {
-        MatrixPtr r(
-            read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / name));
+        MatrixPtr r(read_matrix_from_binary_file(11, 12, dir / name));
         ASSERT_TRUE(r);
         for (int i = 0; i < 11; ++i) {
             for (int j = 0; j < 12; ++j) {
@@ -202,62 +175,24 @@ TEST(MatrixFile, ReadsBackWhatWasWrittenAndIgnoresExtraBytes) {
     }
 }
 
-TEST(MatrixFile, DialogModeAsksForTheFile) {
-    TempDir dir;
-    MatrixPtr m = filled(11, 12);
-    write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
-    platform::ScopedRecorder recorder;
-    recorder->setNextFile(dir / "k.key");
-    MatrixPtr r(read_matrix_from_binary_file(false, true, 11, 12, nullptr, nullptr, "ignored"));
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r.get()[10][11], m.get()[10][11]);
-    ASSERT_EQ(recorder->dialogs.size(), 1u);
-    EXPECT_EQ(recorder->dialogs[0].default_ext, "key");
-    EXPECT_EQ(recorder->dialogs[0].initial_name, "*.key");
-    EXPECT_EQ(recorder->dialogs[0].filter, "key file (*.key)");
-
-    // Cancelled: null and nothing said.
-    EXPECT_EQ(read_matrix_from_binary_file(false, true, 11, 12, nullptr, nullptr, ""), nullptr);
-    EXPECT_TRUE(recorder->boxes.empty());
-
-    // A chosen file that cannot be opened is reported by name, then treated as no key.
-    testing::internal::CaptureStderr();
-    recorder->setNextFile(dir / "gone.key");
-    EXPECT_EQ(read_matrix_from_binary_file(false, true, 11, 12, nullptr, nullptr, ""), nullptr);
-    testing::internal::GetCapturedStderr();
-    ASSERT_EQ(recorder->boxes.size(), 1u);
-    EXPECT_NE(recorder->boxes[0].text.find(dir / "gone.key"), std::string::npos);
-}
-
 TEST(MatrixFileDeathTest, UnreadableOrShortKeysEndTheProgramWithAMessage) {
     TempDir dir;
 #ifndef _WIN32
     EXPECT_EXIT(
-        read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, "/dev/null"),
-        testing::ExitedWithCode(1),
+        read_matrix_from_binary_file(11, 12, "/dev/null"), testing::ExitedWithCode(1),
         "^VekDC: /dev/null is neither a file nor a pipe \\(read_matrix_from_binary_file\\)");
-    EXPECT_EXIT(read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir.path()),
-                testing::ExitedWithCode(1), "cannot be opened .*Is a directory");
+    EXPECT_EXIT(read_matrix_from_binary_file(11, 12, dir.path()), testing::ExitedWithCode(1),
+                "cannot be opened .*Is a directory");
 #endif
     test::write_file(dir / "short.key", std::string(1055, '\0'));
+    EXPECT_EXIT(read_matrix_from_binary_file(11, 12, dir / "missing.key"),
+                testing::ExitedWithCode(1),
+                "^VekDC: .*" + test::kSepPattern +
+                    "missing.key cannot be opened \\(read_matrix_from_binary_file\\)");
     EXPECT_EXIT(
-        read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "missing.key"),
-        testing::ExitedWithCode(1),
-        "^VekDC: .*" + test::kSepPattern +
-            "missing.key cannot be opened \\(read_matrix_from_binary_file\\)");
-    EXPECT_EXIT(
-        read_matrix_from_binary_file(false, false, 11, 12, nullptr, nullptr, dir / "short.key"),
-        testing::ExitedWithCode(1),
+        read_matrix_from_binary_file(11, 12, dir / "short.key"), testing::ExitedWithCode(1),
         "^VekDC: .*" + test::kSepPattern +
             "short.key is too short for a 11 x 12 key: it holds 1055 bytes, the key needs 1056");
-    EXPECT_EXIT(
-        {
-            platform::RecordingServices recorder;
-            platform::install(&recorder);
-            recorder.setNextFile(dir / "short.key");
-            read_matrix_from_binary_file(false, true, 11, 12, nullptr, nullptr, "");
-        },
-        testing::ExitedWithCode(1), "short.key is too short");
 }
 
 TEST(MatrixFileDeathTest, AnUnwritableKeyEndsTheProgram) {
