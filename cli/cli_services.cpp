@@ -4,6 +4,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "cli/output.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 
@@ -21,11 +22,12 @@ std::string absolute_path(const std::string& path) {
     return absolute.string();
 }
 
-cli_services::cli_services(bool can_ask, bool view) : can_ask_(can_ask) {
+cli_services::cli_services(bool can_ask, bool view, bool quiet) : can_ask_(can_ask), quiet_(quiet) {
     set_launching(view);
 }
 
 void cli_services::make_room() {
+    flush_output();
     if (before_output_) {
         before_output_();
     }
@@ -36,8 +38,23 @@ void cli_services::notice(const std::string& text) {
     std::cerr << "vekdc-cli: " << text << '\n' << std::flush;
 }
 
+void cli_services::inform(const std::string& text) {
+    if (!quiet_) {
+        notice(text);
+    }
+}
+
 Answer cli_services::message_box(const std::string& text, const std::string& caption,
                                  Buttons buttons, platform::Icon icon) {
+    // What is no problem (announcements, questions answered ahead or that
+    // cannot be asked) stays unsaid with -q; a question on a terminal is asked.
+    const bool problem = icon == platform::Icon::Exclamation;
+    if (quiet_ && !problem && buttons == Buttons::YesNo && !can_ask_) {
+        return Answer::No;
+    }
+    if (quiet_ && !problem && (buttons == Buttons::Ok || answered_ahead() || !can_ask_)) {
+        return answer_for(buttons);
+    }
     make_room();
     if (buttons == Buttons::YesNo && !can_ask_) {
         // A script must not be answered yes on its behalf (for instance to

@@ -14,16 +14,18 @@ namespace vekdc::cli {
 class cli_services : public platform::ConsoleServices {
 public:
     // `can_ask`: standard input and error are a terminal; `view`: viewers and
-    // other programs may be started.
-    cli_services(bool can_ask, bool view);
+    // other programs may be started; `quiet`: only problems are reported.
+    cli_services(bool can_ask, bool view, bool quiet = false);
 
     // Called before anything is written to standard error.
     void set_before_output(std::function<void()> before_output) {
         before_output_ = std::move(before_output);
     }
 
-    // A notice of vekdc-cli's own on standard error: "vekdc-cli: text".
+    // A problem in vekdc-cli's own words on standard error: "vekdc-cli: text".
     void notice(const std::string& text);
+    // The same for something that is not a problem; -q leaves it out.
+    void inform(const std::string& text);
 
     platform::Answer message_box(const std::string& text, const std::string& caption,
                                  platform::Buttons buttons, platform::Icon icon) override;
@@ -35,6 +37,7 @@ private:
     void make_room();
 
     bool can_ask_;
+    bool quiet_;
     std::function<void()> before_output_;
 };
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <system_error>
 
+#include "cli/output.h"
 #include "cli/precheck.h"
 #include "cli/progress.h"
 #include "codec/codec.h"
@@ -51,7 +52,8 @@ public:
                       const std::string& written_path) override {
         ++written_;
         if (level_ != verbosity::quiet) {
-            print(path.empty() ? written_path : path + " -> " + written_path);
+            const std::string written = platform::shown_path(written_path);
+            print(path.empty() ? written : platform::shown_path(path) + " -> " + written);
         }
         if (level_ == verbosity::verbose && index < facts_.size()) {
             print("  " + facts_[index]);
@@ -65,7 +67,7 @@ public:
     void key_written(const std::string& path) override {
         ++keys_;
         if (level_ != verbosity::quiet) {
-            print(path);
+            print(platform::shown_path(path));
         }
     }
 
@@ -78,7 +80,7 @@ private:
         if (progress_ != nullptr) {
             progress_->clear();
         }
-        std::cout << line << '\n' << std::flush;
+        print_line(line);
     }
     void finished(std::size_t index) {
         if (progress_ != nullptr) {
@@ -181,7 +183,7 @@ bool prepare_output_folder(const std::string& folder, std::string_view failure,
         platform::app_message(file_message(failure, folder, error.message()));
         return false;
     }
-    services.notice("created the output folder " + folder);
+    services.inform("created the output folder " + platform::shown_path(folder));
     return true;
 }
 
@@ -193,7 +195,7 @@ bool existing_folder(const std::string& folder, const std::string& what, cli_ser
     if (std::filesystem::is_directory(status)) {
         return true;
     }
-    services.notice(what + " " + folder +
+    services.notice(what + " " + platform::shown_path(folder) +
                     (std::filesystem::exists(status) ? " is not a folder"
                                                      : " does not exist; create it first"));
     return false;
@@ -260,6 +262,10 @@ int run_encode(const parsed_command& command, cli_services& services,
     MatrixPtr key;
     if (!command.keys.empty()) {
         key = load_decoding_key(command.keys.front());
+    } else if (command.encoding_key->empty()) {
+        // No name can stand for the file the key dialog chose (an empty one
+        // cancels it): the reader refuses it, as any name that opens nothing.
+        read_matrix_from_binary_file(kBlockLength, kPlainLength, *command.encoding_key);
     }
     const std::string out_dir = platform::with_final_separator(command.output.value_or(""));
     const auto inputs = check_plain_inputs(command.files, command.clear_prefix_length, out_dir);
@@ -302,7 +308,7 @@ int run_encode(const parsed_command& command, cli_services& services,
 
 std::string check_line(const std::string& path, const encrypted_facts& facts,
                        const std::vector<std::string>& openers) {
-    std::string line = path + ": type " +
+    std::string line = platform::shown_path(path) + ": type " +
                        std::string(extension_of_type(facts.type_code).value_or("?")) +
                        ", clear prefix " + std::to_string(facts.clear_prefix_length) + " bytes, ";
     if (openers.empty()) {
@@ -310,7 +316,7 @@ std::string check_line(const std::string& path, const encrypted_facts& facts,
     }
     line += "opened by ";
     for (std::size_t i = 0; i < openers.size(); ++i) {
-        line += (i == 0 ? "" : ", ") + openers[i];
+        line += (i == 0 ? "" : ", ") + platform::shown_path(openers[i]);
     }
     return line;
 }
@@ -338,12 +344,11 @@ int run_check(const parsed_command& command) {
         }
         unopened = unopened || openers.empty();
         if (command.verbosity != verbosity::quiet) {
-            std::cout << check_line(path, seen.facts, openers) << '\n';
+            print_line(check_line(path, seen.facts, openers));
         }
         if (command.verbosity == verbosity::verbose) {
-            std::cout << "  " << encrypted_facts_text(seen.facts) << '\n';
+            print_line("  " + encrypted_facts_text(seen.facts));
         }
-        std::cout << std::flush;
     }
     return unreadable ? 1 : unopened ? kWrongKeyStatus : 0;
 }

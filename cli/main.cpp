@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/cli_services.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
 #include "vekdc/version.h"
@@ -23,7 +24,8 @@ int run(const vekdc::cli::parsed_command& command) {
     console.show_progress = vekdc::platform::is_terminal(StandardStream::Error);
     console.can_ask = console.show_progress && vekdc::platform::is_terminal(StandardStream::Input);
     console.columns = vekdc::platform::terminal_columns(StandardStream::Error);
-    vekdc::cli::cli_services services(console.can_ask, command.view);
+    vekdc::cli::cli_services services(console.can_ask, command.view,
+                                      command.verbosity == vekdc::cli::verbosity::quiet);
     vekdc::platform::install(&services);
     const int status = vekdc::cli::run_command(command, services, console);
     vekdc::platform::install(nullptr);
@@ -33,15 +35,16 @@ int run(const vekdc::cli::parsed_command& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vekdc::platform::keep_standard_streams_apart();
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    return std::visit(
+    const int status = std::visit(
         [](const auto& parsed) -> int {
             using T = std::decay_t<decltype(parsed)>;
             if constexpr (std::is_same_v<T, vekdc::cli::help_request>) {
-                std::cout << vekdc::cli::help_text(parsed.topic);
+                vekdc::cli::print_text(vekdc::cli::help_text(parsed.topic));
                 return 0;
             } else if constexpr (std::is_same_v<T, vekdc::cli::version_request>) {
-                std::cout << kVersion << '\n';
+                vekdc::cli::print_line(kVersion);
                 return 0;
             } else if constexpr (std::is_same_v<T, vekdc::cli::usage_error>) {
                 std::cerr << vekdc::cli::usage_error_text(parsed);
@@ -51,4 +54,5 @@ int main(int argc, char** argv) {
             }
         },
         vekdc::cli::parse_arguments(arguments));
+    return vekdc::cli::status_after_output(status);
 }

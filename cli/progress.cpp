@@ -1,5 +1,7 @@
 #include "cli/progress.h"
 
+#include "platform/paths.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -94,18 +96,6 @@ std::vector<glyph> glyphs_of(std::string_view text) {
     return glyphs;
 }
 
-// Control characters would move the cursor or worse: shown as '?'.
-std::string printable(std::string_view text) {
-    std::string shown(text);
-    for (char& c : shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            c = '?';
-        }
-    }
-    return shown;
-}
-
 // The end of `text` that fits in `columns`, after an ellipsis when cut.
 std::string tail_within(const std::string& text, std::size_t columns) {
     const std::vector<glyph> glyphs = glyphs_of(text);
@@ -166,7 +156,7 @@ std::string progress_text(std::size_t files_done, std::size_t files_total, std::
     }
     if (!current.empty()) {
         line += "  ";
-        line += tail_within(printable(current), width - std::min(width, line.size()));
+        line += tail_within(platform::shown_path(current), width - std::min(width, line.size()));
     }
     return line;
 }

@@ -282,7 +282,7 @@ bool key_usage_allows_job(const job_options& o) {
             fatal_error("You must specify A or B for reading.\n", 0);
         }
         if (o.read_A) {
-            app_message("I will read A and generate oppsite B.\n");
+            app_message("I will read A and generate oppsite B.\n", platform::Icon::Information);
         }
     } else if (o.key_usage == "create") {
         if (!o.create_A && !o.create_B) {
@@ -293,7 +293,7 @@ bool key_usage_allows_job(const job_options& o) {
         }
         const bool random = o.create_A ? o.random_A : o.random_B;
         if (const char* text = create_announcement(o.create_A, random, o.save_keys)) {
-            app_message(text);
+            app_message(text, platform::Icon::Information);
         }
     } else {
         fatal_error(o.key_usage + "is not allowed for \"READ_EACH_TIME_OR_CREATE_OR_READ_ONCE\"",
@@ -381,6 +381,7 @@ Matrix derive_A(Matrix B, const job_run& job) {
 void take_callers_key(job_run& job) {
     const job_options& o = job.options;
     job.key_file = o.key_to_use_file;
+    const matrix_subject subject(job.key_file);
     job.B.reset(alloc_matrix(kPlainLength, kBlockLength));
     copy_matrix(o.key_to_use, job.B.get(), kPlainLength, kBlockLength);
     if (o.encode) {
@@ -418,6 +419,7 @@ bool read_key_by_dialog(job_run& job) {
         return false;
     }
     job.key_file = chosen.path;
+    const matrix_subject subject(job.key_file);
     const char* which = reading_A ? "encoding key" : "decoding key";
     if (reading_A) {
         job.A = std::move(chosen.matrix);

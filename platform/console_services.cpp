@@ -23,6 +23,10 @@ ConsoleServices::ConsoleServices() {
 Answer ConsoleServices::message_box(const std::string& text, const std::string& caption,
                                     Buttons buttons, Icon /*icon*/) {
     std::cerr << caption << ": " << text << '\n' << std::flush;
+    return answer_for(buttons);
+}
+
+Answer ConsoleServices::answer_for(Buttons buttons) {
     if (buttons == Buttons::Ok) {
         return Answer::Ok;
     }

@@ -28,6 +28,13 @@ public:
     // Whether viewers and other programs are started at all.
     void set_launching(bool enabled) { launching_ = enabled; }
 
+protected:
+    // The answer to a box of these buttons, from the preset answers, then
+    // from the terminal, else yes (OK) — without showing the box.
+    Answer answer_for(Buttons buttons);
+    // Whether the next question is answered ahead.
+    bool answered_ahead() const { return !answers_.empty(); }
+
 private:
     std::deque<Answer> answers_;
     std::deque<std::string> files_;

@@ -1,10 +1,32 @@
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "Common/matrix/matrix.h"
+#include "platform/paths.h"
 #include "platform/services.h"
 
 namespace vekdc {
+
+namespace {
+
+thread_local const matrix_subject* g_subject = nullptr;
+
+}  // namespace
+
+matrix_subject::matrix_subject(std::string name) : name_(std::move(name)), outer_(g_subject) {
+    g_subject = this;
+}
+
+matrix_subject::~matrix_subject() {
+    g_subject = outer_;
+}
+
+const std::string& matrix_subject::current() {
+    static const std::string kNone;
+    return g_subject != nullptr ? g_subject->name_ : kNone;
+}
 
 void lu_decomposition1(Matrix a, int n, std::int32_t* index, double* sign) {
     *sign = 1.0;
@@ -18,7 +40,11 @@ void lu_decomposition1(Matrix a, int n, std::int32_t* index, double* sign) {
             }
         }
         if (big == 0.0) {
-            std::fputs("singular matrix in routine \"lu_decomposition1\"", stdout);
+            const std::string& subject = matrix_subject::current();
+            const std::string text =
+                "singular matrix in routine \"lu_decomposition1\"" +
+                (subject.empty() ? std::string() : ": " + platform::shown_path(subject)) + "\n";
+            std::fputs(text.c_str(), stderr);
             platform::exit_program(1);
         }
         vv[i] = 1.0 / big;

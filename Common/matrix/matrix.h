@@ -48,11 +48,30 @@ Matrix multiply_matrix(Matrix P, Matrix Q, int rows, int inner, int cols);
 
 // ------------------------------------------------------------ LU decomposition and inversion
 inline constexpr double kTinyPivot = 1.0e-20;
-// Crout's method with scaled partial pivoting; overwrites a.
+// Crout's method with scaled partial pivoting; overwrites a. A row of zeros
+// (or of values that are not numbers) ends the program (status 1) with a
+// diagnostic on standard error that names the matrix's subject.
+
 void lu_decomposition1(Matrix a, int n, std::int32_t* index, double* sign);
 void lu_back_substitution(Matrix a, int n, const std::int32_t* index, double* b);
 // New inverse of a; a is left holding its LU decomposition.
 Matrix inverse_matrix(Matrix a, int n);
+
+// Names, for as long as the object lives, what the matrices the toolkit works
+// on come from (the key file a key is derived from, say), for its diagnostics.
+class matrix_subject {
+public:
+    explicit matrix_subject(std::string name);
+    ~matrix_subject();
+    matrix_subject(const matrix_subject&) = delete;
+    matrix_subject& operator=(const matrix_subject&) = delete;
+    // The innermost subject of this thread, or "".
+    static const std::string& current();
+
+private:
+    std::string name_;
+    const matrix_subject* outer_;
+};
 
 // ------------------------------------------------------------ matrix files
 // A matrix file holds the elements row by row as little-endian doubles, no

@@ -1,7 +1,11 @@
 #include "platform/terminal.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <initializer_list>
 
 namespace vekdc::platform {
 
@@ -23,6 +27,15 @@ int descriptor_of(StandardStream stream) {
 
 bool is_terminal(StandardStream stream) {
     return ::isatty(descriptor_of(stream)) == 1;
+}
+
+void keep_standard_streams_apart() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free number: this one.
+            (void)::open("/dev/null", O_RDONLY);
+        }
+    }
 }
 
 std::size_t terminal_columns(StandardStream stream) {

@@ -40,6 +40,9 @@ bool is_terminal(StandardStream stream) {
     return _isatty(descriptor_of(stream)) != 0;
 }
 
+// A Windows process's files get handles, never the numbers of its standard streams.
+void keep_standard_streams_apart() {}
+
 std::size_t terminal_columns(StandardStream stream) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!GetConsoleScreenBufferInfo(GetStdHandle(handle_name_of(stream)), &info)) {

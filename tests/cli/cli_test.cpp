@@ -408,7 +408,7 @@ const status_case kStatusCases[] = {
      {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/{long}.vek", "{d}/a.vek"},
      0,
      {},
-     {"a\\.txt", "x{250}\\.txt", "x{200,249}-?[0-9]+\\.txt"},
+     {"a\\.txt", "x{200,249}-?[0-9]+\\.txt", "x{250}\\.txt"},
      {{"{d}/out/", ""}, {"{d}/out/{long}.txt", "{d}/a.txt"}, {"{d}/{long}.vek", "{d}/a.vek"}}},
     {"decode, names are printed with control characters escaped",
      {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/{ctl}.vek"},

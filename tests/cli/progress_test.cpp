@@ -28,7 +28,7 @@ TEST(ProgressText, ShowsFilesBytesAndTheCurrentFile) {
         {0, 1, 0, 10, "写真の名前.vek", 30, "0/1 files, 0 B of 10 B  ….vek"},
         {0, 1, 0, 10, "写真.vek", 32, "0/1 files, 0 B of 10 B  …真.vek"},
         // Control characters in a name cannot move the cursor.
-        {0, 1, 0, 10, "a\rb\x1b[2J.vek", 80, "0/1 files, 0 B of 10 B  a?b?[2J.vek"},
+        {0, 1, 0, 10, "a\rb\x1b[2J.vek", 80, "0/1 files, 0 B of 10 B  $'a\\rb\\e[2J.vek'"},
         // A terminal too narrow for the counts gets what fits.
         {5, 10, 0, 10, "x", 9, "5/10 fil"},
     };

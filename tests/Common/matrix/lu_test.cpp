@@ -1,5 +1,7 @@
 #include <unistd.h>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "Common/matrix/matrix.h"
@@ -83,14 +85,26 @@ TEST(Inverse, ForwardPassSkipsLeadingZerosWithoutChangingTheResult) {
     }
 }
 
-TEST(InverseDeathTest, AZeroRowEndsTheProgram) {
-    EXPECT_EXIT(
-        {
-            ::dup2(2, 1);  // the diagnostic goes to standard output
-            MatrixPtr a = square({{1, 2}, {0, 0}});
-            inverse_matrix(a.get(), 2);
-        },
-        testing::ExitedWithCode(1), "^singular matrix in routine \"lu_decomposition1\"$");
+TEST(InverseDeathTest, AZeroRowEndsTheProgramNamingItsSubject) {
+    const struct {
+        const char* subject;  // nullptr: none
+        const char* message;
+    } cases[] = {
+        {nullptr, "^singular matrix in routine \"lu_decomposition1\"\n$"},
+        {"k.key", "^singular matrix in routine \"lu_decomposition1\": k.key\n$"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EXIT(
+            {
+                std::optional<matrix_subject> subject;
+                if (c.subject != nullptr) {
+                    subject.emplace(c.subject);
+                }
+                MatrixPtr a = square({{1, 2}, {0, 0}});
+                inverse_matrix(a.get(), 2);
+            },
+            testing::ExitedWithCode(1), c.message);
+    }
 }
 
 }  // namespace
