@@ -2,15 +2,14 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <optional>
-#include <system_error>
 
 #include "cli/output.h"
 #include "cli/precheck.h"
 #include "cli/progress.h"
 #include "codec/codec.h"
+#include "engine/key_check.h"
 #include "engine/matrix_cipher.h"
 #include "platform/environment.h"
 #include "platform/file.h"
@@ -31,16 +30,19 @@ constexpr std::string_view kEncodeFolderError = "enc out file open error";
 // of each file and key.
 class run_report : public job_observer {
 public:
-    // sizes[i] and facts[i] belong to the i-th file of the job's list.
-    run_report(verbosity level, std::vector<std::uint64_t> sizes, std::vector<std::string> facts)
-        : level_(level), sizes_(std::move(sizes)), facts_(std::move(facts)) {}
+    run_report(verbosity level, cli_services& services) : level_(level), services_(services) {}
 
     void attach(progress_line* progress) { progress_ = progress; }
 
     void file_started(job_step /*step*/, std::size_t /*index*/, const std::string& path) override {
+        size_ = 0;
         if (progress_ != nullptr) {
             progress_->file_started(path);
         }
+    }
+    void file_opened(job_step step, std::size_t /*index*/, const file_facts& facts) override {
+        size_ = facts.size;
+        facts_ = step == job_step::decode ? encrypted_facts_text(facts) : plain_facts_text(facts);
     }
     void file_progress(job_step /*step*/, std::size_t /*index*/, std::uint64_t done,
                        std::uint64_t /*total*/) override {
@@ -48,21 +50,27 @@ public:
             progress_->file_progress(done);
         }
     }
-    void file_written(job_step /*step*/, std::size_t index, const std::string& path,
+    void file_written(job_step /*step*/, std::size_t /*index*/, const std::string& path,
                       const std::string& written_path) override {
         ++written_;
         if (level_ != verbosity::quiet) {
             const std::string written = platform::shown_path(written_path);
             print(path.empty() ? written : platform::shown_path(path) + " -> " + written);
         }
-        if (level_ == verbosity::verbose && index < facts_.size()) {
-            print("  " + facts_[index]);
+        if (level_ == verbosity::verbose && !path.empty()) {
+            print("  " + facts_);
         }
-        finished(index);
+        finished();
     }
-    void file_refused(job_step /*step*/, std::size_t index, const std::string& /*path*/) override {
+    void file_refused(job_step /*step*/, std::size_t /*index*/,
+                      const std::string& /*path*/) override {
         ++refused_;
-        finished(index);
+        finished();
+    }
+    void file_unusable(job_step /*step*/, std::size_t /*index*/,
+                       const std::string& /*path*/) override {
+        ++unusable_;
+        finished();
     }
     void key_written(const std::string& path) override {
         ++keys_;
@@ -70,9 +78,13 @@ public:
             print(platform::shown_path(path));
         }
     }
+    void folder_created(const std::string& folder) override {
+        services_.inform("created the output folder " + platform::shown_path(folder));
+    }
 
     std::size_t written() const { return written_; }
     std::size_t refused() const { return refused_; }
+    std::size_t unusable() const { return unusable_; }
     std::size_t keys() const { return keys_; }
 
 private:
@@ -82,33 +94,46 @@ private:
         }
         print_line(line);
     }
-    void finished(std::size_t index) {
+    void finished() {
         if (progress_ != nullptr) {
-            progress_->file_finished(index < sizes_.size() ? sizes_[index] : 0);
+            progress_->file_finished(size_);
         }
     }
 
     verbosity level_;
-    std::vector<std::uint64_t> sizes_;
-    std::vector<std::string> facts_;
+    cli_services& services_;
     progress_line* progress_ = nullptr;
+    std::uint64_t size_ = 0;  // of the current file, once opened
+    std::string facts_;       // of the current file, once opened
     std::size_t written_ = 0;
     std::size_t refused_ = 0;
+    std::size_t unusable_ = 0;
     std::size_t keys_ = 0;
 };
+
+// The bytes of the listed files, for the progress line's total: looked up
+// only where the line is shown (a file that cannot be looked at counts 0).
+std::uint64_t total_bytes(const std::vector<std::string>& files) {
+    std::uint64_t bytes = 0;
+    for (const std::string& file : files) {
+        bytes += platform::file_status(file).size;
+    }
+    return bytes;
+}
 
 // The progress line of one job, shown while the scope lasts when standard
 // error is a terminal and the run is not quiet.
 class progress_scope {
 public:
     progress_scope(cli_services& services, run_report& report, const console_facts& console,
-                   verbosity level, std::size_t files, std::uint64_t bytes)
+                   verbosity level, const std::vector<std::string>& files)
         : services_(services), report_(report) {
         if (!console.show_progress || level == verbosity::quiet) {
             return;
         }
         line_.emplace([](std::string_view text) { std::cerr << text << std::flush; },
-                      [] { return progress_line::clock::now(); }, console.columns, files, bytes);
+                      [] { return progress_line::clock::now(); }, console.columns, files.size(),
+                      total_bytes(files));
         report_.attach(&*line_);
         services_.set_before_output([this] { line_->clear(); });
     }
@@ -128,8 +153,12 @@ private:
     std::optional<progress_line> line_;
 };
 
-std::string system_reason(int error_number) {
-    return std::error_code(error_number, std::generic_category()).message();
+// Runs a job with the report and, on a terminal, the progress line.
+void run_reported(job_options job, run_report& report, cli_services& services,
+                  const console_facts& console, verbosity level) {
+    const std::vector<std::string>& files = job.decode ? job.decode_files : job.encode_files;
+    progress_scope progress(services, report, console, level, files);
+    CMatrixCipher().run_job(std::move(job), &report);
 }
 
 void report_problems(const std::vector<std::string>& problems) {
@@ -138,78 +167,45 @@ void report_problems(const std::vector<std::string>& problems) {
     }
 }
 
-// A key read in path mode; the reader ends the program for a file that
-// holds no key.
-MatrixPtr load_key(const std::string& path, int rows, int cols) {
-    return MatrixPtr(read_matrix_from_binary_file(rows, cols, path));
-}
-
+// A decoding key read in path mode; the reader ends the program for a file
+// that holds no key.
 MatrixPtr load_decoding_key(const std::string& path) {
-    return load_key(path, kPlainLength, kBlockLength);
+    return MatrixPtr(read_matrix_from_binary_file(kPlainLength, kBlockLength, path));
 }
 
 // Whether the output folder's name is taken by something that is not a
 // folder; true after a message starting with `failure`. Asked before the
-// inputs, so that an unusable folder wins over every other problem.
+// keys and the inputs, so that an unusable folder wins over every other problem.
 bool output_folder_taken(const std::string& folder, std::string_view failure) {
-    std::error_code error;
-    const auto status = std::filesystem::status(folder, error);
-    if (folder.empty() || !std::filesystem::exists(status) ||
-        std::filesystem::is_directory(status)) {
+    const platform::FileKind kind = platform::file_status(folder).kind;
+    if (folder.empty() || kind == platform::FileKind::Missing ||
+        kind == platform::FileKind::Folder) {
         return false;
     }
-    platform::app_message(file_message(failure, folder, system_reason(ENOTDIR)));
-    return true;
-}
-
-// The output folder of a decode or encode, created when it does not exist.
-// False after a message starting with `failure` when it cannot be used.
-bool prepare_output_folder(const std::string& folder, std::string_view failure,
-                           cli_services& services) {
-    if (folder.empty()) {
-        return true;
-    }
-    std::error_code error;
-    const auto status = std::filesystem::status(folder, error);
-    if (std::filesystem::is_directory(status)) {
-        return true;
-    }
-    if (std::filesystem::exists(status)) {
-        platform::app_message(file_message(failure, folder, system_reason(ENOTDIR)));
-        return false;
-    }
-    std::filesystem::create_directories(folder, error);
-    if (error || !std::filesystem::is_directory(folder, error)) {
-        platform::app_message(file_message(failure, folder, error.message()));
-        return false;
-    }
-    services.inform("created the output folder " + platform::shown_path(folder));
+    platform::app_message(platform::about_file(std::string(failure), folder, ENOTDIR));
     return true;
 }
 
 // A folder that must exist already (keys are never written into a folder
 // made by mistake); false after a notice.
 bool existing_folder(const std::string& folder, const std::string& what, cli_services& services) {
-    std::error_code error;
-    const auto status = std::filesystem::status(folder, error);
-    if (std::filesystem::is_directory(status)) {
+    const platform::FileKind kind = platform::file_status(folder).kind;
+    if (kind == platform::FileKind::Folder) {
         return true;
     }
     services.notice(what + " " + platform::shown_path(folder) +
-                    (std::filesystem::exists(status) ? " is not a folder"
-                                                     : " does not exist; create it first"));
+                    (kind != platform::FileKind::Missing ? " is not a folder"
+                                                         : " does not exist; create it first"));
     return false;
 }
 
-MatrixPtr identity_inverse() {
-    const int n = kPlainLength;
-    MatrixPtr J(alloc_matrix(n, n));
-    for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j) {
-            J.get()[i][j] = i == j ? 1.0 : 0.0;
-        }
-    }
-    return MatrixPtr(inverse_matrix(J.get(), n));
+// What the options of a batch job add for vekdc-cli: files that cannot be
+// coded are named and skipped, and the output folder is made when the first
+// file is about to be written into it.
+job_options& as_cli_job(job_options& job) {
+    job.skip_unusable_files = true;
+    job.create_out_dirs = true;
+    return job;
 }
 
 // ---------------------------------------------------------------- commands
@@ -221,34 +217,13 @@ int run_decode(const parsed_command& command, cli_services& services,
         return kOutputFolderStatus;
     }
     const MatrixPtr key = load_decoding_key(command.keys.front());
-    const auto inputs = check_encrypted_inputs(command.files);
-    report_problems(inputs.problems);
-    const bool some_refused = !inputs.problems.empty();
-    if (inputs.usable.empty()) {
-        return 1;
-    }
-    if (!prepare_output_folder(out_dir, kDecodeFolderError, services)) {
-        return kOutputFolderStatus;
-    }
-    std::vector<std::string> files;
-    std::vector<std::uint64_t> sizes;
-    std::vector<std::string> facts;
-    std::uint64_t bytes = 0;
-    for (const encrypted_input& input : inputs.usable) {
-        files.push_back(input.path);
-        sizes.push_back(input.facts.size);
-        facts.push_back(encrypted_facts_text(input.facts));
-        bytes += input.facts.size;
-    }
-    run_report report(command.verbosity, std::move(sizes), std::move(facts));
-    {
-        progress_scope progress(services, report, console, command.verbosity, files.size(), bytes);
-        job_options job = decode_job(key.get(), files, out_dir);
-        job.key_to_use_file = command.keys.front();
-        job.open_viewers = command.view;
-        CMatrixCipher().run_job(std::move(job), &report);
-    }
-    if (some_refused || report.written() + report.refused() != files.size()) {
+    job_options job = decode_job(key.get(), command.files, out_dir);
+    job.key_to_use_file = command.keys.front();
+    job.open_viewers = command.view;
+    run_report report(command.verbosity, services);
+    run_reported(std::move(as_cli_job(job)), report, services, console, command.verbosity);
+    if (report.unusable() > 0 ||
+        report.written() + report.refused() + report.unusable() != command.files.size()) {
         return 1;
     }
     return report.refused() > 0 ? kWrongKeyStatus : 0;
@@ -268,42 +243,26 @@ int run_encode(const parsed_command& command, cli_services& services,
         read_matrix_from_binary_file(kBlockLength, kPlainLength, *command.encoding_key);
     }
     const std::string out_dir = platform::with_final_separator(command.output.value_or(""));
-    const auto inputs = check_plain_inputs(command.files, command.clear_prefix_length, out_dir);
-    if (!inputs.problems.empty()) {
-        report_problems(inputs.problems);
+    const auto problems = plain_input_problems(command.files, command.clear_prefix_length, out_dir);
+    if (!problems.empty()) {
+        report_problems(problems);
         return 1;
-    }
-    if (!prepare_output_folder(command.output.value_or(""), kEncodeFolderError, services)) {
-        return kOutputFolderStatus;
-    }
-    std::vector<std::string> files;
-    std::vector<std::uint64_t> sizes;
-    std::vector<std::string> facts;
-    std::uint64_t bytes = 0;
-    for (const plain_input& input : inputs.usable) {
-        files.push_back(input.path);
-        sizes.push_back(input.size);
-        facts.push_back(plain_facts_text(input));
-        bytes += input.size;
     }
     job_options job;
     if (key) {
-        job = encode_job(key.get(), files, out_dir, command.clear_prefix_length,
+        job = encode_job(key.get(), command.files, out_dir, command.clear_prefix_length,
                          command.header_extra);
         job.key_to_use_file = command.keys.front();
     } else {
         // The engine asks for A with a box ("Give me A") and a file dialog.
         services.preset_answer(Answer::Ok);
         services.preset_file(*command.encoding_key);
-        job =
-            encode_job_reading_A(files, out_dir, command.clear_prefix_length, command.header_extra);
+        job = encode_job_reading_A(command.files, out_dir, command.clear_prefix_length,
+                                   command.header_extra);
     }
-    run_report report(command.verbosity, std::move(sizes), std::move(facts));
-    {
-        progress_scope progress(services, report, console, command.verbosity, files.size(), bytes);
-        CMatrixCipher().run_job(std::move(job), &report);
-    }
-    return report.written() == files.size() ? 0 : 1;
+    run_report report(command.verbosity, services);
+    run_reported(std::move(as_cli_job(job)), report, services, console, command.verbosity);
+    return report.written() == command.files.size() ? 0 : 1;
 }
 
 std::string check_line(const std::string& path, const encrypted_facts& facts,
@@ -321,24 +280,26 @@ std::string check_line(const std::string& path, const encrypted_facts& facts,
     return line;
 }
 
+// Reads the header and the cipher block of each file, once, and tries every
+// key on it.
 int run_check(const parsed_command& command) {
     std::vector<MatrixPtr> keys;
     for (const std::string& path : command.keys) {
         keys.push_back(load_decoding_key(path));
     }
-    const MatrixPtr J_inv = identity_inverse();
+    const key_tester tester;
     bool unreadable = false;
     bool unopened = false;
     for (const std::string& path : command.files) {
-        const encrypted_inspection seen = inspect_encrypted_file(path);
+        const encrypted_inspection seen = open_encrypted_file(path).inspection;
         if (seen.problem != file_problem::none) {
-            platform::app_message(encrypted_problem_text(path, seen));
+            platform::app_message(encrypted_problem_message(path, seen));
             unreadable = true;
             continue;
         }
         std::vector<std::string> openers;
         for (std::size_t k = 0; k < keys.size(); ++k) {
-            if (open_block(seen.facts.block, seen.facts.type_code, keys[k].get(), J_inv.get())) {
+            if (tester.opens(seen.facts, keys[k].get())) {
                 openers.push_back(command.keys[k]);
             }
         }
@@ -347,7 +308,8 @@ int run_check(const parsed_command& command) {
             print_line(check_line(path, seen.facts, openers));
         }
         if (command.verbosity == verbosity::verbose) {
-            print_line("  " + encrypted_facts_text(seen.facts));
+            print_line("  " + encrypted_facts_text({seen.facts.size, seen.facts.type_code,
+                                                    seen.facts.clear_prefix_length}));
         }
     }
     return unreadable ? 1 : unopened ? kWrongKeyStatus : 0;
@@ -358,7 +320,7 @@ int run_keygen(const parsed_command& command, cli_services& services) {
     if (!folder.empty() && !existing_folder(folder, "the key folder", services)) {
         return 1;
     }
-    run_report report(command.verbosity, {}, {});
+    run_report report(command.verbosity, services);
     CMatrixCipher().run_job(
         create_keys_job(command.create_A, command.random, platform::with_final_separator(folder)),
         &report);
@@ -390,9 +352,9 @@ int run_keyset(const parsed_command& command, cli_services& services,
         return 1;
     }
     if (!command.files.empty()) {
-        const auto inputs = check_plain_inputs(command.files, 0, "");
-        if (!inputs.problems.empty()) {
-            report_problems(inputs.problems);
+        const auto problems = plain_input_problems(command.files, 0, "");
+        if (!problems.empty()) {
+            report_problems(problems);
             return 1;
         }
         for (int i = 0; i < kKeySetQuestions; ++i) {
@@ -403,7 +365,7 @@ int run_keyset(const parsed_command& command, cli_services& services,
         }
     }
     platform::set_environment_variable("VEKDC_DRIVE_D", drive);
-    run_report report(command.verbosity, {}, {});
+    run_report report(command.verbosity, services);
     CMatrixCipher().run_job(key_set_job(), &report);
     if (report.keys() != kKeySetKeys || report.written() != kKeySetFiles) {
         services.notice("keyset: the key set is not complete: " + std::to_string(report.keys()) +

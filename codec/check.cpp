@@ -11,6 +11,8 @@
 #include "codec/codec.h"
 #include "codec/format_detail.h"
 #include "platform/file.h"
+#include "platform/paths.h"
+#include "platform/services.h"
 
 namespace vekdc {
 
@@ -73,8 +75,108 @@ std::optional<plain_block> open_block(const cipher_block& block, std::int32_t ty
 
 namespace {
 
-// What is wrong with a path, by its status, before it is opened: missing, a folder, or not
-// a regular file (a pipe is never waited on); none for a regular file.
+// What is wrong with a header, for a file of `size` bytes.
+file_problem header_problem(const vek_header& header, std::uint64_t size) {
+    if (header.marker != 1 || header.clear_prefix_length < 0 ||
+        size <
+            kHeaderBytes + static_cast<std::uint64_t>(header.clear_prefix_length) + kBlockBytes) {
+        return file_problem::not_encrypted;
+    }
+    return extension_of_type(header.type_code) ? file_problem::none : file_problem::unknown_type;
+}
+
+// Reads the header and the cipher block of an open file into `file`.
+file_problem read_encrypted_head(encrypted_file& file, const platform::InputFile& in,
+                                 std::size_t head) {
+    encrypted_inspection& seen = file.inspection;
+    encrypted_facts& facts = seen.facts;
+    facts.size = in.size();
+    if (facts.size < kHeaderBytes) {
+        return file_problem::not_encrypted;
+    }
+    const file_problem unread = detail::read_head(in, std::max(head, kHeaderBytes + kBlockBytes),
+                                                  file.head, seen.error_number);
+    if (unread != file_problem::none) {
+        return unread;
+    }
+    const vek_header header = parse_header(file.head.data());
+    facts.clear_prefix_length = header.clear_prefix_length;
+    facts.type_code = header.type_code;
+    if (const file_problem wrong = header_problem(header, facts.size);
+        wrong != file_problem::none) {
+        return wrong;
+    }
+    const std::uint64_t block_at =
+        kHeaderBytes + static_cast<std::uint64_t>(header.clear_prefix_length);
+    std::array<unsigned char, kBlockBytes> block{};
+    const unsigned char* bytes = file.head.data() + block_at;
+    if (block_at + kBlockBytes > file.head.size()) {
+        const file_problem unread_block =
+            detail::read_bytes(in, block.data(), block.size(), block_at, seen.error_number);
+        if (unread_block != file_problem::none) {
+            return unread_block;
+        }
+        bytes = block.data();
+    }
+    facts.block = detail::block_from_bytes(bytes);
+    return file_problem::none;
+}
+
+}  // namespace
+
+encrypted_file open_encrypted_file(const std::string& path, std::size_t head) {
+    encrypted_file file;
+    auto opening = platform::InputFile::open_regular(path);
+    file.inspection.problem = detail::open_problem(opening, file.inspection.error_number);
+    if (file.inspection.problem != file_problem::none) {
+        return file;
+    }
+    file.inspection.problem = read_encrypted_head(file, *opening.file, head);
+    if (file.inspection.problem == file_problem::none) {
+        file.input = std::move(opening.file);
+    }
+    return file;
+}
+
+encrypted_inspection inspect_encrypted_file(const std::string& path) {
+    return open_encrypted_file(path).inspection;
+}
+
+std::string encrypted_problem_message(const std::string& path,
+                                      const encrypted_inspection& inspection) {
+    switch (inspection.problem) {
+        case file_problem::not_encrypted:
+            return platform::about_file("This is not a pVEK file.", path);
+        case file_problem::unknown_type:
+            return "Unknown file type code " + std::to_string(inspection.facts.type_code) + " in " +
+                   platform::shown_path(path) + " (decoder).";
+        case file_problem::shrunk:
+            return platform::about_file("file read error (decoder)", path,
+                                        problem_text(inspection.problem, 0));
+        default:
+            return platform::about_file("file open error in batch mode (decoder)", path,
+                                        problem_text(inspection.problem, inspection.error_number));
+    }
+}
+
+namespace {
+
+// The encoder's screening of a plain file by its name and size.
+file_problem plain_problem(const std::string& path, std::uint64_t size, int clear_prefix_length,
+                           int& type_code) {
+    const std::string_view last_three = last_three_characters(path);
+    const auto code = accepted_type_code(last_three);
+    if (!code) {
+        return last_three == "vek" ? file_problem::vek_type : file_problem::refused_type;
+    }
+    type_code = *code;
+    if (clear_prefix_length < 0 ||
+        size < static_cast<std::uint64_t>(clear_prefix_length) + kPlainSpan) {
+        return file_problem::too_short;
+    }
+    return file_problem::none;
+}
+
 file_problem kind_problem(const platform::FileStatus& status, int& error_number) {
     switch (status.kind) {
         case platform::FileKind::Missing:
@@ -93,77 +195,34 @@ file_problem kind_problem(const platform::FileStatus& status, int& error_number)
 
 }  // namespace
 
-encrypted_inspection inspect_encrypted_file(const std::string& path) {
-    encrypted_inspection result;
-    const platform::FileStatus status = platform::file_status(path);
-    result.problem = kind_problem(status, result.error_number);
-    if (result.problem != file_problem::none) {
-        return result;
-    }
-    const auto in = platform::InputFile::open(path);
-    if (!in) {
-        result.problem = file_problem::cannot_read;
-        result.error_number = errno;
-        return result;
-    }
-    encrypted_facts& facts = result.facts;
-    facts.size = in->size();
-    std::array<unsigned char, kHeaderBytes> header{};
-    if (facts.size < kHeaderBytes || !in->read_at(header.data(), header.size(), 0) ||
-        detail::load_i32(&header[0]) != 1) {
-        result.problem = file_problem::not_encrypted;
-        return result;
-    }
-    facts.clear_prefix_length = detail::load_i32(&header[4]);
-    facts.type_code = detail::load_i32(&header[8]);
-    if (facts.clear_prefix_length < 0 ||
-        facts.size <
-            kHeaderBytes + static_cast<std::uint64_t>(facts.clear_prefix_length) + kBlockBytes) {
-        result.problem = file_problem::not_encrypted;
-        return result;
-    }
-    if (!extension_of_type(facts.type_code)) {
-        result.problem = file_problem::unknown_type;
-        return result;
-    }
-    std::array<unsigned char, kBlockBytes> block{};
-    if (!in->read_at(block.data(), block.size(),
-                     kHeaderBytes + static_cast<std::uint64_t>(facts.clear_prefix_length))) {
-        result.problem = file_problem::cannot_read;
-        result.error_number = errno;
-        return result;
-    }
-    for (std::size_t i = 0; i < facts.block.size(); ++i) {
-        facts.block[i] = detail::load_f64(block.data() + 8 * i);
-    }
-    return result;
-}
-
 plain_inspection inspect_plain_file(const std::string& path, int clear_prefix_length) {
     plain_inspection result;
     const platform::FileStatus status = platform::file_status(path);
     result.problem = kind_problem(status, result.error_number);
-    if (result.problem != file_problem::none) {
-        return result;
-    }
-    const std::string_view last_three = last_three_characters(path);
-    const auto code = accepted_type_code(last_three);
-    if (!code) {
-        result.problem = last_three == "vek" ? file_problem::vek_type : file_problem::refused_type;
-        return result;
-    }
-    result.type_code = *code;
-    if (!platform::InputFile::open(path)) {
-        result.problem = file_problem::cannot_read;
-        result.error_number = errno;
-        return result;
-    }
-    result.size = status.size;
-    if (clear_prefix_length < 0 ||
-        result.size < static_cast<std::uint64_t>(clear_prefix_length) + kPlainSpan) {
-        result.problem = file_problem::too_short;
+    if (result.problem == file_problem::none) {
+        result.size = status.size;
+        result.problem = plain_problem(path, result.size, clear_prefix_length, result.type_code);
     }
     return result;
+}
+
+plain_file open_plain_file(const std::string& path, int clear_prefix_length) {
+    plain_file file;
+    plain_inspection& seen = file.inspection;
+    auto opening = platform::InputFile::open_regular(path);
+    seen.problem = detail::open_problem(opening, seen.error_number);
+    if (seen.problem != file_problem::none) {
+        return file;
+    }
+    seen.size = opening.file->size();
+    seen.problem = plain_problem(path, seen.size, clear_prefix_length, seen.type_code);
+    if (seen.problem == file_problem::none) {
+        seen.problem = detail::read_head(*opening.file, kEncoderHead, file.head, seen.error_number);
+    }
+    if (seen.problem == file_problem::none) {
+        file.input = std::move(opening.file);
+    }
+    return file;
 }
 
 std::string encoded_path(const std::string& path, const std::string& out_dir) {
@@ -173,8 +232,26 @@ std::string encoded_path(const std::string& path, const std::string& out_dir) {
     return out_dir + stem + ".vek";
 }
 
+namespace {
+
+std::string folded(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
 std::vector<output_collision> output_collisions(const std::vector<std::string>& files,
                                                 const std::string& out_dir) {
+    return output_collisions(files, out_dir, platform::folder_folds_case(out_dir));
+}
+
+std::vector<output_collision> output_collisions(const std::vector<std::string>& files,
+                                                const std::string& out_dir, bool fold) {
     std::vector<output_collision> collisions;
     // Output paths are compared as written, with "." and ".." steps resolved.
     std::map<std::string, std::size_t> first_writer;
@@ -183,7 +260,10 @@ std::vector<output_collision> output_collisions(const std::vector<std::string>& 
             continue;
         }
         const std::string output = encoded_path(files[i], out_dir);
-        const std::string key = std::filesystem::path(output).lexically_normal().string();
+        std::string key = std::filesystem::path(output).lexically_normal().string();
+        if (fold) {
+            key = folded(std::move(key));
+        }
         const auto [found, inserted] = first_writer.emplace(key, i);
         if (!inserted) {
             collisions.push_back({found->second, i, output});
@@ -192,29 +272,10 @@ std::vector<output_collision> output_collisions(const std::vector<std::string>& 
     return collisions;
 }
 
-std::string problem_text(file_problem problem, int error_number) {
-    switch (problem) {
-        case file_problem::none:
-            return std::string();
-        case file_problem::missing:
-        case file_problem::cannot_read:
-            return error_number != 0 ? std::strerror(error_number) : "cannot be read";
-        case file_problem::folder:
-            return "is a folder";
-        case file_problem::not_regular:
-            return "is not a regular file";
-        case file_problem::not_encrypted:
-            return "is not an encrypted file";
-        case file_problem::unknown_type:
-            return "has an unknown file type code";
-        case file_problem::refused_type:
-            return "is of a type the encoder does not take";
-        case file_problem::vek_type:
-            return "is an encrypted file already";
-        case file_problem::too_short:
-            return "is too short for its clear prefix and ten enciphered bytes";
-    }
-    return std::string();
+std::string collision_message(const std::string& first, const std::string& second,
+                              const std::string& output) {
+    return platform::shown_path(first) + " and " + platform::shown_path(second) +
+           " would both be encoded to " + platform::shown_path(output) + " (encoder).";
 }
 
 }  // namespace vekdc

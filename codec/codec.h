@@ -15,18 +15,29 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
 #include <utility>
 #include <vector>
 
 #include "Common/matrix/matrix.h"
 #include "codec/dimensions.h"
+#include "platform/file.h"
 
 namespace vekdc {
 
 inline constexpr std::size_t kHeaderBytes = 32;
 inline constexpr std::size_t kBlockBytes = 8 * kBlockLength;
 inline constexpr std::size_t kPlainSpan = kPlainLength - 1;  // plain bytes in a block
+
+// The 32-byte header of the pVEK form, as little-endian 32-bit words; the
+// four words after header_extra are reserved (written as zeros, not read).
+struct vek_header {
+    std::int32_t marker = 1;  // always 1: the decoder's test of the form
+    std::int32_t clear_prefix_length = 0;
+    std::int32_t type_code = 0;
+    std::int32_t header_extra = 0;  // not read by the decoder
+};
+std::array<unsigned char, kHeaderBytes> header_bytes(const vek_header& header);
+vek_header parse_header(const unsigned char* bytes);
 
 // The extension a type code stands for, or nothing for an unknown code.
 std::optional<std::string_view> extension_of_type(std::int32_t code);
@@ -106,7 +117,12 @@ enum class file_problem {
     refused_type,   // a plain file whose name the encoder refuses
     vek_type,       // a plain file named as an encrypted file
     too_short,      // a plain file shorter than the clear prefix and ten bytes
+    shrunk,         // a file that became shorter while it was read
 };
+
+// Why a file cannot be coded, in a few words for a message that names the
+// file: the system's reason where it gave one.
+std::string problem_text(file_problem problem, int error_number);
 
 struct encrypted_facts {
     std::uint64_t size = 0;
@@ -119,9 +135,26 @@ struct encrypted_inspection {
     int error_number = 0;
     encrypted_facts facts;  // as far as they were read
 };
-// Reads the header and the cipher block of an encrypted file: constant work
-// whatever the file's size.
+
+// An encrypted file opened once: what it is, and, when it can be decoded,
+// the open file and its first bytes, from which the decoder goes on.
+struct encrypted_file {
+    encrypted_inspection inspection;
+    std::optional<platform::InputFile> input;
+    std::vector<unsigned char> head;  // the file's first bytes, read with the header
+};
+// Bytes read at once with the header: a small file whole, and the start of
+// a large one.
+inline constexpr std::size_t kDecoderHead = std::size_t{64} << 10;
+// Opens a file and reads its header and cipher block (in one read when
+// `head` bytes reach them): constant work whatever the file's size.
+encrypted_file open_encrypted_file(const std::string& path,
+                                   std::size_t head = kHeaderBytes + kBlockBytes);
+// The same, without keeping the file open.
 encrypted_inspection inspect_encrypted_file(const std::string& path);
+// The decoder's message for a file it cannot take, naming the file.
+std::string encrypted_problem_message(const std::string& path,
+                                      const encrypted_inspection& inspection);
 
 struct plain_inspection {
     file_problem problem = file_problem::none;
@@ -129,8 +162,20 @@ struct plain_inspection {
     int type_code = 0;
     std::uint64_t size = 0;
 };
-// Whether the batch encoder would accept the plain file with this clear prefix.
+// Whether the batch encoder would take the plain file with this clear
+// prefix, by its name and what the system says of it (the file is not opened).
 plain_inspection inspect_plain_file(const std::string& path, int clear_prefix_length);
+// A plain file opened once for the batch encoder, with its first bytes.
+struct plain_file {
+    plain_inspection inspection;
+    std::optional<platform::InputFile> input;
+    std::vector<unsigned char> head;
+};
+inline constexpr std::size_t kEncoderHead = kDecoderHead;
+plain_file open_plain_file(const std::string& path, int clear_prefix_length);
+// The batch encoder's message for a file it does not take, naming the file.
+std::string plain_problem_message(const std::string& path, const plain_inspection& inspection,
+                                  int clear_prefix_length);
 
 // The type code the encoder gives a name's last three characters, or nothing
 // for a name it refuses.
@@ -142,7 +187,8 @@ std::string encoded_path(const std::string& path, const std::string& out_dir);
 // Two entries of an encode list that the batch encoder would write to the
 // same file (a.txt and a.doc both give a.vek): `second` would replace what
 // `first` wrote. Entries whose names the encoder refuses write nothing and
-// take no part.
+// take no part. Where the output folder folds case (FAT, NTFS), A.txt and
+// a.txt meet too.
 struct output_collision {
     std::size_t first = 0;
     std::size_t second = 0;
@@ -151,34 +197,71 @@ struct output_collision {
 // Every later entry that meets an earlier one, in list order.
 std::vector<output_collision> output_collisions(const std::vector<std::string>& files,
                                                 const std::string& out_dir);
+// The same with case folded or not as `fold` says.
+std::vector<output_collision> output_collisions(const std::vector<std::string>& files,
+                                                const std::string& out_dir, bool fold);
+// The message for one collision.
+std::string collision_message(const std::string& first, const std::string& second,
+                              const std::string& output);
 
-// Why a file cannot be coded, in a few words for a message that names the
-// file: the system's reason where it gave one.
-std::string problem_text(file_problem problem, int error_number);
+// ---------------------------------------------------------------- coding one file
 
 // Follows the copying of one file: told the bytes handled so far and the
 // file's total after each bounded step; answers false to stop, and the
 // unfinished output is then discarded.
 using progress_watch = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
-// Decodes one file. Batch mode (dialog 0) reads `path`; dialog mode (1) asks
-// for the file and puts its name into `path`. Returns 1 when a plain file was
-// written (its path into *written_path when given), 0 for a wrong key or a
-// cancelled dialog; other failures end the program. Any other dialog value
-// returns 1 and does nothing.
-int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
-                std::string& out_stem, std::string& out_ext, int dialog,
-                std::string* written_path = nullptr, const progress_watch* watch = nullptr);
+// Batch mode reads the path it is given; dialog mode asks for the file and
+// puts its name into the path.
+enum class coding_mode { batch = 0, dialog = 1 };
+// What became of a call: a file written, or none (a wrong key, a cancelled
+// dialog, a stop).
+enum class coding_result { refused = 0, written = 1 };
 
-// Encodes one file with the 12 x 11 key A. Batch mode (dialog 0, pVEK form)
-// reads `path` and writes out_dir + stem + ".vek"; the dialog modes ask for the
-// file, put its name into `path` and write stem + ".vek" in the current folder,
-// in the pVEK or the block-by-block form. Returns 1 when a file was written
-// (its path into *written_path when given), else 0; failures end the program.
-// With `check` given, every block is opened with that key before it is
-// written; one that does not open ends the program (status 1).
-int encode_file(std::string& path, const std::string& out_dir, Matrix A, int dialog, bool pvek,
-                int clear_prefix_length, int header_extra, std::string* written_path = nullptr,
-                const progress_watch* watch = nullptr, const decoding_key* check = nullptr);
+// What a caller may add to a call.
+struct coding_extras {
+    std::string* written_path = nullptr;  // receives the path of the file written
+    const progress_watch* watch = nullptr;
+    // Makes the output folder, with its parents, when a file is about to be
+    // written into it and it does not exist; false when it cannot (errno).
+    std::function<bool(const std::string& folder)> make_folder = {};
+};
+
+// Decodes one file. Returns written when a plain file was written, refused
+// for a wrong key or a cancelled dialog; other failures end the program. A
+// mode other than batch or dialog returns written and does nothing.
+coding_result decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
+                          std::string& out_stem, std::string& out_ext, coding_mode mode,
+                          const coding_extras& extras = {});
+
+// What decoding an opened file came to.
+enum class decoded { written, wrong_key, stopped, unreadable };
+// Decodes a file opened with open_encrypted_file() (with no problem) into
+// out_dir (with its final separator): the batch road of decode_file after
+// the file is open. A wrong key and a file that cannot be read to its end
+// are reported by name and return; the output's failures end the program.
+decoded decode_opened(encrypted_file& file, const std::string& path, const std::string& out_dir,
+                      Matrix B, Matrix J_inv, std::string& out_stem, std::string& out_ext,
+                      const coding_extras& extras = {});
+
+// Encodes one file with the 12 x 11 key A. Batch mode (pVEK form) reads
+// `path` and writes out_dir + stem + ".vek"; the dialog modes ask for the
+// file, put its name into `path` and write stem + ".vek" in the current
+// folder, in the pVEK or the block-by-block form. Returns written when a file
+// was written; failures end the program. With `check` given, every block is
+// opened with that key before it is written; one that does not open ends
+// the program (status 1).
+coding_result encode_file(std::string& path, const std::string& out_dir, Matrix A, coding_mode mode,
+                          bool pvek, int clear_prefix_length, int header_extra,
+                          const coding_extras& extras = {}, const decoding_key* check = nullptr);
+
+// What encoding an opened file came to.
+enum class encoded { written, stopped, unreadable };
+// Encodes a file opened with open_plain_file() (with no problem) in the
+// pVEK form: the batch road of encode_file after the file is open. A file
+// that cannot be read to its end is reported by name and returns.
+encoded encode_opened(plain_file& file, const std::string& path, const std::string& out_dir,
+                      Matrix A, int clear_prefix_length, int header_extra,
+                      const coding_extras& extras = {}, const decoding_key* check = nullptr);
 
 }  // namespace vekdc

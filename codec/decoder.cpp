@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <vector>
 
 #include "codec/codec.h"
 #include "codec/format_detail.h"
@@ -15,49 +17,7 @@ namespace {
 
 using platform::about_file;
 using platform::fatal_error;
-
-constexpr const char* kNotPvek = "This is not a pVEK file.";
-
-struct Header {
-    std::int32_t clear_prefix_length;
-    std::int32_t type_code;
-};
-
-// Reads and checks the header: the marker, a clear prefix that is not
-// negative, and a file long enough for its prefix and cipher block.
-Header read_header(const platform::InputFile& in, std::uint64_t size, const std::string& shown) {
-    std::array<unsigned char, kHeaderBytes> bytes{};
-    if (size < kHeaderBytes || !in.read_at(bytes.data(), bytes.size(), 0) ||
-        detail::load_i32(&bytes[0]) != 1) {
-        fatal_error(about_file(kNotPvek, shown), 1);
-    }
-    const Header header{detail::load_i32(&bytes[4]), detail::load_i32(&bytes[8])};
-    if (header.clear_prefix_length < 0 ||
-        size <
-            kHeaderBytes + static_cast<std::uint64_t>(header.clear_prefix_length) + kBlockBytes) {
-        fatal_error(about_file(kNotPvek, shown), 1);
-    }
-    if (!extension_of_type(header.type_code)) {
-        fatal_error("Unknown file type code " + std::to_string(header.type_code) + " in " + shown +
-                        " (decoder).",
-                    1);
-    }
-    return header;
-}
-
-// The cipher block of an open file whose header has been checked.
-cipher_block read_block(const platform::InputFile& in, std::uint64_t offset,
-                        const std::string& shown) {
-    std::array<unsigned char, kBlockBytes> bytes{};
-    if (!in.read_at(bytes.data(), bytes.size(), offset)) {
-        fatal_error(about_file(kNotPvek, shown, errno), 1);
-    }
-    cipher_block block{};
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        block[i] = detail::load_f64(bytes.data() + 8 * i);
-    }
-    return block;
-}
+using Copied = platform::OutputFile::Copied;
 
 // The stem without its last character (a whole UTF-8 sequence).
 void drop_last_character(std::string& stem) {
@@ -96,109 +56,161 @@ std::string publish_decoded(platform::OutputFile& out, const std::string& out_di
     }
 }
 
-// The common road of both modes once the input is open and checked. The key
-// is checked before anything is written.
-int decode_open_file(const platform::InputFile& in, std::uint64_t size, const Header& header,
-                     std::string& path, const std::string& out_dir, Matrix B, Matrix J_inv,
-                     std::string& out_stem, std::string& out_ext, std::string* written_path,
-                     const progress_watch* watch) {
-    const std::string extension(*extension_of_type(header.type_code));
-    out_ext = extension;
-    std::string name;
-    split_path(path, name, out_stem);
+// Where the bytes of a decoded file come from: the clear prefix, the ten
+// plain bytes and the clear rest, taken from the bytes read with the header
+// as far as they reach and copied from the file beyond.
+struct decoded_layout {
+    std::uint64_t prefix_end;  // where the cipher block starts
+    std::uint64_t rest_start;  // where the clear rest starts
+};
 
-    const std::uint64_t prefix = static_cast<std::uint64_t>(header.clear_prefix_length);
-    const std::uint64_t block_offset = kHeaderBytes + prefix;
-    const auto plain = open_block(read_block(in, block_offset, path), header.type_code, B, J_inv);
-    if (!plain) {
-        platform::app_message(platform::notice(platform::kWrongKeyNotice, path));
-        return 0;
-    }
-
-    const std::string first_choice = out_dir + out_stem + "." + extension;
-    auto out = platform::OutputFile::create_beside(first_choice);
-    if (!out) {
-        fatal_error(about_file("dec out file open error", first_choice, errno), -1);
-    }
+// Writes the plain file; a copy that stopped, failed or met the end of the
+// source early tells how.
+Copied write_plain(platform::OutputFile& out, const encrypted_file& file, const plain_block& plain,
+                   const coding_extras& extras, bool& stepped) {
+    const std::vector<unsigned char>& head = file.head;
+    const platform::InputFile& in = *file.input;
+    const std::uint64_t size = file.inspection.facts.size;
+    const decoded_layout at{
+        kHeaderBytes + static_cast<std::uint64_t>(file.inspection.facts.clear_prefix_length),
+        kHeaderBytes + static_cast<std::uint64_t>(file.inspection.facts.clear_prefix_length) +
+            kBlockBytes};
     // Progress counts the bytes of the encrypted file handled so far.
-    bool stopped = false;
-    const auto step_from = [&](std::uint64_t start) -> platform::OutputFile::CopyStep {
-        if (watch == nullptr || !*watch) {
+    const auto step_from = [&](std::uint64_t start,
+                               std::uint64_t length) -> platform::OutputFile::CopyStep {
+        if (extras.watch == nullptr || !*extras.watch || length == 0) {
             return {};
         }
-        return [&, start](std::uint64_t copied) {
-            stopped = !(*watch)(start + copied, size);
-            return !stopped;
-        };
+        stepped = true;
+        return [&, start](std::uint64_t copied) { return (*extras.watch)(start + copied, size); };
     };
-    const std::uint64_t rest_offset = block_offset + kBlockBytes;
-    const bool written =
-        out->copy_from(in, kHeaderBytes, prefix, step_from(kHeaderBytes)) &&
-        out->write(plain->data() + 1, kPlainSpan) &&
-        out->copy_from(in, rest_offset, size - rest_offset, step_from(rest_offset));
-    if (stopped) {
-        return 0;  // the unfinished output is discarded with `out`
+    std::vector<unsigned char> bytes;
+    if (at.prefix_end <= head.size()) {
+        bytes.assign(head.begin() + kHeaderBytes,
+                     head.begin() + static_cast<std::ptrdiff_t>(at.prefix_end));
+    } else if (const Copied copied =
+                   out.copy_from(in, kHeaderBytes, at.prefix_end - kHeaderBytes,
+                                 step_from(kHeaderBytes, at.prefix_end - kHeaderBytes));
+               copied != Copied::Done) {
+        return copied;
     }
-    if (!written) {
-        fatal_error(about_file("dec out file write error", first_choice, errno), -1);
+    bytes.insert(bytes.end(), plain.begin() + 1, plain.end());
+    std::uint64_t copy_start = at.rest_start;
+    if (at.rest_start < head.size()) {
+        bytes.insert(bytes.end(), head.begin() + static_cast<std::ptrdiff_t>(at.rest_start),
+                     head.end());
+        copy_start = head.size();
     }
-
-    const std::string chosen = publish_decoded(*out, out_dir, out_stem, extension);
-    if (written_path != nullptr) {
-        *written_path = chosen;
+    if (!out.write(bytes.data(), bytes.size())) {
+        return Copied::WriteFailed;
     }
-    return 1;
+    return out.copy_from(in, copy_start, size - copy_start,
+                         step_from(copy_start, size - copy_start));
 }
 
 }  // namespace
 
-int decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
-                std::string& out_stem, std::string& out_ext, int dialog, std::string* written_path,
-                const progress_watch* watch) {
+decoded decode_opened(encrypted_file& file, const std::string& path, const std::string& out_dir,
+                      Matrix B, Matrix J_inv, std::string& out_stem, std::string& out_ext,
+                      const coding_extras& extras) {
+    const encrypted_facts& facts = file.inspection.facts;
+    const std::string extension(*extension_of_type(facts.type_code));
+    out_ext = extension;
+    std::string name;
+    split_path(path, name, out_stem);
+
+    // The key is checked before anything is written.
+    const auto plain = open_block(facts.block, facts.type_code, B, J_inv);
+    if (!plain) {
+        platform::app_message(
+            platform::notice(platform::kWrongKeyNotice, platform::shown_path(path)));
+        return decoded::wrong_key;
+    }
+
+    const std::string first_choice = out_dir + out_stem + "." + extension;
+    auto out = detail::create_output(first_choice, extras);
+    if (!out) {
+        fatal_error(about_file("dec out file open error", first_choice, errno), -1);
+    }
+    bool stepped = false;
+    const Copied copied = write_plain(*out, file, *plain, extras, stepped);
+    if (copied == Copied::Stopped ||
+        (copied == Copied::Done && !stepped && !detail::watch_done(extras, facts.size))) {
+        return decoded::stopped;  // the unfinished output is discarded with `out`
+    }
+    if (copied == Copied::WriteFailed) {
+        fatal_error(about_file("dec out file write error", first_choice, errno), -1);
+    }
+    if (copied != Copied::Done) {
+        file.inspection.problem = detail::copy_problem(copied, file.inspection.error_number);
+        platform::app_message(encrypted_problem_message(path, file.inspection));
+        return decoded::unreadable;
+    }
+    const std::string chosen = publish_decoded(*out, out_dir, out_stem, extension);
+    if (extras.written_path != nullptr) {
+        *extras.written_path = chosen;
+    }
+    return decoded::written;
+}
+
+coding_result decode_file(std::string& path, std::string& out_dir, Matrix B, Matrix J_inv,
+                          std::string& out_stem, std::string& out_ext, coding_mode mode,
+                          const coding_extras& extras) {
     if (B == nullptr || J_inv == nullptr) {
         fatal_error("Fatal error: B or J_inv is null.", 1);
     }
-    if (dialog != 0 && dialog != 1) {
-        return 1;
+    if (mode != coding_mode::batch && mode != coding_mode::dialog) {
+        return coding_result::written;
     }
-    if (dialog == 0) {
+    std::string chosen = path;
+    if (mode == coding_mode::batch) {
         // An empty folder means the current folder.
         out_dir = platform::with_final_separator(std::move(out_dir));
         if (path.empty()) {
             fatal_error("file name is not given in batch mode (decoder).", 1);
         }
-        std::string reason;
-        auto in = detail::open_input(path, reason);
-        if (!in) {
-            fatal_error(about_file("file open error in batch mode (decoder)", path, reason), 1);
+    } else {
+        if (platform::services().message_box(platform::notice(platform::kChooseEncryptedNotice),
+                                             platform::notice(platform::kHierarchyDecoderCaption),
+                                             platform::Buttons::OkCancel,
+                                             platform::Icon::None) == platform::Answer::Failed) {
+            return coding_result::refused;
         }
-        const std::uint64_t size = in->size();
-        const Header header = read_header(*in, size, path);
-        return decode_open_file(*in, size, header, path, out_dir, B, J_inv, out_stem, out_ext,
-                                written_path, watch);
+        platform::FileDialogRequest request;
+        request.filter =
+            "vek file (*.vek)|*.vek| encrypted file (*.encrypted)|*.encrypted | all files "
+            "(*.*)|*.*||";
+        request.initial_dir = "./";
+        const auto picked = platform::services().open_file(request);
+        if (!picked) {
+            return coding_result::refused;
+        }
+        chosen = *picked;
     }
-
-    if (platform::services().message_box(platform::notice(platform::kChooseEncryptedNotice),
-                                         platform::notice(platform::kHierarchyDecoderCaption),
-                                         platform::Buttons::OkCancel,
-                                         platform::Icon::None) == platform::Answer::Failed) {
-        return 0;
+    encrypted_file file = open_encrypted_file(chosen, kDecoderHead);
+    const file_problem problem = file.inspection.problem;
+    if (mode == coding_mode::dialog && problem != file_problem::none &&
+        problem != file_problem::not_encrypted && problem != file_problem::unknown_type) {
+        // A chosen file that cannot be opened: said, and taken as no file.
+        platform::app_message(platform::shown_path(chosen) + " cannot be opened (decoder): " +
+                              problem_text(problem, file.inspection.error_number));
+        return coding_result::refused;
     }
-    platform::FileDialogRequest request;
-    request.filter =
-        "vek file (*.vek)|*.vek| encrypted file (*.encrypted)|*.encrypted | all files (*.*)|*.*||";
-    request.initial_dir = "./";
-    auto opened = detail::choose_and_open(request, "decoder");
-    if (!opened) {
-        return 0;
+    if (problem != file_problem::none) {
+        fatal_error(encrypted_problem_message(chosen, file.inspection), 1);
     }
-    const auto& [chosen, in] = *opened;
-    const std::uint64_t size = in.size();
-    const Header header = read_header(in, size, chosen);
-    std::string stem;
-    split_path(chosen, path, stem);
-    return decode_open_file(in, size, header, path, out_dir, B, J_inv, out_stem, out_ext,
-                            written_path, watch);
+    if (mode == coding_mode::dialog) {
+        std::string stem;
+        split_path(chosen, path, stem);  // the message names the file alone
+    }
+    switch (decode_opened(file, path, out_dir, B, J_inv, out_stem, out_ext, extras)) {
+        case decoded::written:
+            return coding_result::written;
+        case decoded::unreadable:
+            platform::exit_program(1);
+        default:
+            return coding_result::refused;
+    }
 }
 
 }  // namespace vekdc

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "codec/codec.h"
 #include "codec/format_detail.h"
@@ -35,7 +37,28 @@ constexpr std::array<TypeEntry, 13> kTypes{{
     {121, "mpg"},
 }};
 
+constexpr const char* kVekRefused = "I do not want to encrypt a vek file.";
+constexpr const char* kTypeRefused = "Sorry, VEK encoder is not ready for this type of file.";
+
 }  // namespace
+
+std::array<unsigned char, kHeaderBytes> header_bytes(const vek_header& header) {
+    std::array<unsigned char, kHeaderBytes> bytes{};
+    detail::store_i32(header.marker, &bytes[0]);
+    detail::store_i32(header.clear_prefix_length, &bytes[4]);
+    detail::store_i32(header.type_code, &bytes[8]);
+    detail::store_i32(header.header_extra, &bytes[12]);
+    return bytes;
+}
+
+vek_header parse_header(const unsigned char* bytes) {
+    vek_header header;
+    header.marker = detail::load_i32(bytes);
+    header.clear_prefix_length = detail::load_i32(bytes + 4);
+    header.type_code = detail::load_i32(bytes + 8);
+    header.header_extra = detail::load_i32(bytes + 12);
+    return header;
+}
 
 std::optional<std::string_view> extension_of_type(std::int32_t code) {
     for (const auto& entry : kTypes) {
@@ -59,9 +82,7 @@ int file_type_code(std::string_view last_three, const std::string& shown) {
     if (const auto code = accepted_type_code(last_three)) {
         return *code;
     }
-    std::string text = last_three == "vek"
-                           ? "I do not want to encrypt a vek file."
-                           : "Sorry, VEK encoder is not ready for this type of file.";
+    std::string text = last_three == "vek" ? kVekRefused : kTypeRefused;
     if (!shown.empty()) {
         text = platform::about_file(text, shown);
     }
@@ -73,7 +94,9 @@ std::string_view last_three_characters(std::string_view name) {
 }
 
 void split_path(const std::string& path, std::string& name, std::string& stem) {
-    const auto slash = platform::last_separator(path);
+    // A fixed drive path ("d:\\...") is separated by backslashes everywhere.
+    const auto slash =
+        platform::is_drive_path(path) ? path.find_last_of("\\/") : platform::last_separator(path);
     name = slash == std::string::npos ? path : path.substr(slash + 1);
     const auto dot = name.rfind('.');
     stem = dot == std::string::npos ? name : name.substr(0, dot);
@@ -95,7 +118,132 @@ std::optional<std::uint8_t> round_to_byte(double value) {
     return static_cast<std::uint8_t>(low);
 }
 
+std::string problem_text(file_problem problem, int error_number) {
+    switch (problem) {
+        case file_problem::none:
+            return std::string();
+        case file_problem::missing:
+        case file_problem::cannot_read:
+            return error_number != 0 ? std::strerror(error_number) : "cannot be read";
+        case file_problem::folder:
+            return std::strerror(EISDIR);
+        case file_problem::not_regular:
+            return "not a regular file";
+        case file_problem::not_encrypted:
+            return "not an encrypted file";
+        case file_problem::unknown_type:
+            return "an unknown file type code";
+        case file_problem::refused_type:
+            return "a type the encoder does not take";
+        case file_problem::vek_type:
+            return "an encrypted file already";
+        case file_problem::too_short:
+            return "too short for its clear prefix and ten enciphered bytes";
+        case file_problem::shrunk:
+            return "it became shorter while it was read";
+    }
+    return std::string();
+}
+
+std::string plain_problem_message(const std::string& path, const plain_inspection& inspection,
+                                  int clear_prefix_length) {
+    const std::string shown = platform::shown_path(path);
+    switch (inspection.problem) {
+        case file_problem::vek_type:
+            return platform::about_file(kVekRefused, path);
+        case file_problem::refused_type:
+            return platform::about_file(kTypeRefused, path);
+        case file_problem::too_short: {
+            if (clear_prefix_length < 0) {
+                return "The clear prefix length " + std::to_string(clear_prefix_length) +
+                       " is negative (encoder).";
+            }
+            const auto prefix = static_cast<std::uint64_t>(std::max(clear_prefix_length, 0));
+            return shown + " is too short to encode: it holds " + std::to_string(inspection.size) +
+                   " bytes, and a clear prefix of " + std::to_string(clear_prefix_length) +
+                   " needs at least " + std::to_string(prefix + kPlainSpan) + " (encoder).";
+        }
+        case file_problem::shrunk:
+            return shown + " could not be read (encoder): " +
+                   problem_text(inspection.problem, inspection.error_number);
+        default:
+            return shown + " cannot be opened (in batch mode encoder): " +
+                   problem_text(inspection.problem, inspection.error_number);
+    }
+}
+
 namespace detail {
+
+cipher_block block_from_bytes(const unsigned char* bytes) {
+    cipher_block block{};
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = load_f64(bytes + 8 * i);
+    }
+    return block;
+}
+
+std::array<unsigned char, kBlockBytes> bytes_of_block(const cipher_block& block) {
+    std::array<unsigned char, kBlockBytes> bytes{};
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        store_f64(block[i], bytes.data() + 8 * i);
+    }
+    return bytes;
+}
+
+file_problem open_problem(const platform::InputFile::Opening& opening, int& error_number) {
+    switch (opening.kind) {
+        case platform::FileKind::Regular:
+            return file_problem::none;
+        case platform::FileKind::Folder:
+            return file_problem::folder;
+        case platform::FileKind::Pipe:
+        case platform::FileKind::Other:
+            return file_problem::not_regular;
+        case platform::FileKind::Missing:
+            break;
+    }
+    error_number = opening.error;
+    return opening.error == ENOENT || opening.error == ENOTDIR ? file_problem::missing
+                                                               : file_problem::cannot_read;
+}
+
+file_problem read_bytes(const platform::InputFile& in, unsigned char* buffer, std::size_t length,
+                        std::uint64_t offset, int& error_number) {
+    if (in.read_at(buffer, length, offset)) {
+        return file_problem::none;
+    }
+    error_number = errno;
+    return errno == 0 ? file_problem::shrunk : file_problem::cannot_read;
+}
+
+file_problem read_head(const platform::InputFile& in, std::size_t head,
+                       std::vector<unsigned char>& bytes, int& error_number) {
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), head)));
+    return read_bytes(in, bytes.data(), bytes.size(), 0, error_number);
+}
+
+file_problem copy_problem(platform::OutputFile::Copied copied, int& error_number) {
+    switch (copied) {
+        case platform::OutputFile::Copied::SourceEnded:
+            return file_problem::shrunk;
+        case platform::OutputFile::Copied::ReadFailed:
+            error_number = errno;
+            return file_problem::cannot_read;
+        default:
+            return file_problem::none;
+    }
+}
+
+std::optional<platform::OutputFile> create_output(const std::string& final_path,
+                                                  const coding_extras& extras) {
+    auto out = platform::OutputFile::create_beside(final_path);
+    if (!out && errno == ENOENT && extras.make_folder) {
+        if (extras.make_folder(platform::folder_of(final_path))) {
+            out = platform::OutputFile::create_beside(final_path);
+        }
+    }
+    return out;
+}
 
 std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
     const platform::FileDialogRequest& request, const char* who) {
@@ -103,26 +251,19 @@ std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
     if (!chosen) {
         return std::nullopt;
     }
-    std::string reason;
-    auto in = open_input(*chosen, reason);
-    if (!in) {
-        platform::app_message(*chosen + " cannot be opened (" + who + "): " + reason);
+    auto opening = platform::InputFile::open_regular(*chosen);
+    if (!opening.file) {
+        int error = 0;
+        const file_problem problem = open_problem(opening, error);
+        platform::app_message(platform::shown_path(*chosen) + " cannot be opened (" + who +
+                              "): " + problem_text(problem, error));
         return std::nullopt;
     }
-    return std::make_pair(*chosen, std::move(*in));
+    return std::make_pair(*chosen, std::move(*opening.file));
 }
 
-std::optional<platform::InputFile> open_input(const std::string& path, std::string& reason) {
-    const platform::FileStatus status = platform::file_status(path);
-    if (status.kind == platform::FileKind::Pipe || status.kind == platform::FileKind::Other) {
-        reason = "not a regular file";
-        return std::nullopt;
-    }
-    auto in = platform::InputFile::open(path);
-    if (!in) {
-        reason = std::strerror(errno);
-    }
-    return in;
+bool watch_done(const coding_extras& extras, std::uint64_t size) {
+    return extras.watch == nullptr || !*extras.watch || (*extras.watch)(size, size);
 }
 
 }  // namespace detail

@@ -1,25 +1,18 @@
-// Byte-level helpers shared by the decoder and the encoder.
+// Byte-level helpers shared by the decoder, the encoder and the inspections.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "codec/codec.h"
 #include "platform/file.h"
 #include "platform/services.h"
 
 namespace vekdc::detail {
-
-// Asks for a file with the dialog and opens it. A file that cannot be opened
-// is reported by name (`who` says which coder asked); nothing when cancelled.
-std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
-    const platform::FileDialogRequest& request, const char* who);
-
-// Opens a file for reading without ever waiting on a pipe. Nothing, with the
-// reason in words, for a path that is not a regular file or cannot be opened.
-std::optional<platform::InputFile> open_input(const std::string& path, std::string& reason);
 
 inline std::int32_t load_i32(const unsigned char* p) {
     const std::uint32_t u =
@@ -49,5 +42,37 @@ inline void store_f64(double value, unsigned char* p) {
         p[k] = static_cast<unsigned char>(bits >> (8 * k));
     }
 }
+
+cipher_block block_from_bytes(const unsigned char* bytes);
+std::array<unsigned char, kBlockBytes> bytes_of_block(const cipher_block& block);
+
+// What keeps a path from being read, by what opening it found.
+file_problem open_problem(const platform::InputFile::Opening& opening, int& error_number);
+
+// Reads `length` bytes at `offset`; the problem (cannot_read, shrunk) when it
+// cannot, none when it did.
+file_problem read_bytes(const platform::InputFile& in, unsigned char* buffer, std::size_t length,
+                        std::uint64_t offset, int& error_number);
+// Reads the first min(size, head) bytes of a file into `bytes`.
+file_problem read_head(const platform::InputFile& in, std::size_t head,
+                       std::vector<unsigned char>& bytes, int& error_number);
+
+// The problem a failed copy stands for, when it was the source's; errno
+// holds the reason of a failed read.
+file_problem copy_problem(platform::OutputFile::Copied copied, int& error_number);
+
+// Creates the output that will be named `final_path`, making its folder
+// first where the caller allows it and the folder is missing.
+std::optional<platform::OutputFile> create_output(const std::string& final_path,
+                                                  const coding_extras& extras);
+
+// Asks for a file with the dialog and opens it. A file that cannot be opened
+// is reported by name (`who` says which coder asked); nothing when cancelled.
+std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
+    const platform::FileDialogRequest& request, const char* who);
+
+// The progress watch's last word on a file written without a bounded copy
+// step: all of it handled. False when the watch asks to stop.
+bool watch_done(const coding_extras& extras, std::uint64_t size);
 
 }  // namespace vekdc::detail

@@ -29,8 +29,7 @@ job_options batch_encode(std::vector<std::string> files, std::string out_dir,
 
 job_options decode_job(Matrix decoding_key, std::vector<std::string> files, std::string out_dir) {
     job_options job;
-    job.key_usage = "read_once";
-    job.B_was_read = true;
+    job.key_usage = key_usage::read_once;
     job.decode = true;
     job.levels = 2;
     job.key_to_use = decoding_key;
@@ -45,7 +44,7 @@ job_options encode_job(Matrix decoding_key, std::vector<std::string> files, std:
                        int clear_prefix_length, int header_extra) {
     job_options job =
         batch_encode(std::move(files), std::move(out_dir), clear_prefix_length, header_extra);
-    job.key_usage = "read_once";
+    job.key_usage = key_usage::read_once;
     job.key_to_use = decoding_key;
     return job;
 }
@@ -54,14 +53,14 @@ job_options encode_job_reading_A(std::vector<std::string> files, std::string out
                                  int clear_prefix_length, int header_extra) {
     job_options job =
         batch_encode(std::move(files), std::move(out_dir), clear_prefix_length, header_extra);
-    job.key_usage = "read_each_time";
+    job.key_usage = key_usage::read_each_time;
     job.read_A = true;
     return job;
 }
 
 job_options create_keys_job(bool create_A, bool random, std::string key_dir) {
     job_options job;
-    job.key_usage = "create";
+    job.key_usage = key_usage::create;
     job.create_A = create_A;
     job.create_B = !create_A;
     job.random_A = create_A && random;

@@ -11,15 +11,17 @@
 
 namespace vekdc {
 
+// Where a job's keys come from: the caller's loaded decoding key, a key file
+// chosen in a dialog, or keys the job creates.
+enum class key_usage { read_once, read_each_time, create };
+
 struct job_options {
-    std::string key_usage;    // "read_once", "read_each_time" or "create" (case-sensitive)
-    bool read_B = false;      // read_each_time: read B, derive A
-    bool read_A = false;      // read_each_time: read A, derive B
-    bool save_keys = false;   // create: write the created pair as key files
-    bool A_was_read = false;  // scratch flag of the engine
-    bool B_was_read = false;  // scratch flag of the engine
-    bool random_A = false;    // create A: random (else regular)
-    bool random_B = false;    // create B: random (else regular)
+    enum key_usage key_usage = key_usage::read_once;
+    bool read_B = false;     // read_each_time: read B, derive A
+    bool read_A = false;     // read_each_time: read A, derive B
+    bool save_keys = false;  // create: write the created pair as key files
+    bool random_A = false;   // create A: random (else regular)
+    bool random_B = false;   // create B: random (else regular)
     bool create_A = false;
     bool create_B = false;
     bool make_key_set = false;    // take the key-set road instead of a normal job
@@ -44,6 +46,13 @@ struct job_options {
     // Beyond the original record:
     std::string key_to_use_file;  // read_once: the file key_to_use was read from, for messages
     bool open_viewers = true;     // decode step: open decoded files in their viewers
+    // Batch steps: a listed file that cannot be coded (missing, not a file of
+    // the step's kind, unreadable) is named and skipped instead of ending the
+    // program.
+    bool skip_unusable_files = false;
+    // Batch steps: a missing output folder is made, with its parents, when
+    // the first file is about to be written into it.
+    bool create_out_dirs = false;
 };
 
 // The jobs the programs run, one constructor each. Every other field keeps
@@ -68,6 +77,14 @@ job_options key_set_job();
 
 enum class job_step { encode, decode };
 
+// What a file opened in a batch step is: its size, its type code, and, for
+// an encrypted file, the length of its clear prefix.
+struct file_facts {
+    std::uint64_t size = 0;
+    std::int32_t type_code = 0;
+    std::int32_t clear_prefix_length = 0;
+};
+
 // Told what a job does with each file. Every call comes from inside run_job,
 // on the caller's thread. The default implementations do nothing.
 class job_observer {
@@ -79,9 +96,19 @@ public:
                               const std::string& /*path*/) {}
     virtual void file_written(job_step /*step*/, std::size_t /*index*/, const std::string& /*path*/,
                               const std::string& /*written_path*/) {}
+    // The file was opened, and is what `facts` say.
+    virtual void file_opened(job_step /*step*/, std::size_t /*index*/,
+                             const file_facts& /*facts*/) {}
     // The file was not written (a wrong key, or a dialog that was cancelled).
     virtual void file_refused(job_step /*step*/, std::size_t /*index*/,
                               const std::string& /*path*/) {}
+    // The file could not be coded at all and was skipped (skip_unusable_files);
+    // a message named it. Counted as refused unless overridden.
+    virtual void file_unusable(job_step step, std::size_t index, const std::string& path) {
+        file_refused(step, index, path);
+    }
+    // The output folder was made, as a file was about to be written into it.
+    virtual void folder_created(const std::string& /*folder*/) {}
     virtual void key_written(const std::string& /*path*/) {}
     // Bytes of the current file handled so far, of `total`; called in bounded
     // steps while a large file is copied, so that a caller can show movement.

@@ -147,9 +147,10 @@ double key_pair_deviation(Matrix A, Matrix B, Matrix J) {
     return 255.0 * worst;
 }
 
-bool key_opens(const encrypted_facts& facts, Matrix B) {
-    const mixing_matrices mixing = make_mixing_matrices();
-    return open_block(facts.block, facts.type_code, B, mixing.J_inv.get()).has_value();
+key_tester::key_tester() : mixing_(make_mixing_matrices()) {}
+
+bool key_tester::opens(const encrypted_facts& facts, Matrix B) const {
+    return open_block(facts.block, facts.type_code, B, mixing_.J_inv.get()).has_value();
 }
 
 }  // namespace vekdc

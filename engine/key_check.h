@@ -32,7 +32,16 @@ std::optional<std::string> decoding_key_problem(Matrix B);
 // within the key check's tolerance.
 double key_pair_deviation(Matrix A, Matrix B, Matrix J);
 
-// Whether the decoding key B opens the cipher block of an inspected file.
-bool key_opens(const encrypted_facts& facts, Matrix B);
+// Tries decoding keys on the cipher blocks of inspected files, with the
+// mixing matrices made once.
+class key_tester {
+public:
+    key_tester();
+    // Whether the decoding key B opens the cipher block of an inspected file.
+    bool opens(const encrypted_facts& facts, Matrix B) const;
+
+private:
+    mixing_matrices mixing_;
+};
 
 }  // namespace vekdc

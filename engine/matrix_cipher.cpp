@@ -39,6 +39,9 @@ struct job_run {
     MatrixPtr A;
     MatrixPtr B;
     std::string key_file;  // where the job's first key came from, when known
+    // read_each_time: which key was read from a file.
+    bool A_was_read = false;
+    bool B_was_read = false;
 
     Matrix J() const { return mixing.J.get(); }
     Matrix J_inv() const { return mixing.J_inv.get(); }
@@ -176,74 +179,202 @@ bool viewers_wanted(const job_run& job) {
 // ------------------------------------------------------------------ one file
 
 // The progress watch of one file: forwards progress to the observer and asks
-// it whether to stop; `stopped` records that it did.
-progress_watch watch_for(job_step step, std::size_t index, job_observer& observer, bool& stopped) {
-    return [step, index, &observer, &stopped](std::uint64_t done, std::uint64_t total) {
+// it whether to stop.
+progress_watch watch_for(job_step step, std::size_t index, job_observer& observer) {
+    return [step, index, &observer](std::uint64_t done, std::uint64_t total) {
         observer.file_progress(step, index, done, total);
-        stopped = observer.stop_requested();
-        return !stopped;
+        return !observer.stop_requested();
     };
+}
+
+// What a coder may add for a job: where the file went, its progress, and the
+// making of a missing output folder where the job allows it.
+coding_extras extras_for(const job_run& job, std::string& written, const progress_watch& watch) {
+    coding_extras extras;
+    extras.written_path = &written;
+    extras.watch = &watch;
+    if (job.options.create_out_dirs) {
+        job_observer& observer = *job.observer;
+        extras.make_folder = [&observer](const std::string& folder) {
+            if (!platform::make_folders(folder)) {
+                return false;
+            }
+            std::string shown = folder;
+            if (shown.size() > 1 && platform::is_path_separator(shown.back())) {
+                shown.pop_back();
+            }
+            observer.folder_created(shown);
+            return true;
+        };
+    }
+    return extras;
 }
 
 // What became of one entry of a list.
 enum class entry_outcome { written, refused, stopped };
 
-// Encodes one file of a list (or, in dialog mode, the file the user picks),
-// opening each block with the job's decoding key before it is written, and
-// tells the observer what became of it.
-entry_outcome encode_entry(std::string path, const std::string& folder, Matrix A, int dialog,
-                           const job_options& o, const decoding_key& check, std::size_t index,
-                           job_observer& observer) {
-    if (observer.stop_requested()) {
-        observer.job_stopped(job_step::encode, index);
-        return entry_outcome::stopped;
+// A listed file that cannot be coded: named and skipped where the job says
+// so, or the end of the program, as the coder would end it.
+entry_outcome unusable_entry(const job_run& job, job_step step, std::size_t index,
+                             const std::string& path, const std::string& message) {
+    if (!job.options.skip_unusable_files) {
+        fatal_error(message, 1);
     }
-    std::string written;
-    bool stopped = false;
-    const progress_watch watch = watch_for(job_step::encode, index, observer, stopped);
-    observer.file_started(job_step::encode, index, path);
-    if (encode_file(path, folder, A, dialog, o.pvek, o.clear_prefix_length, o.header_extra,
-                    &written, &watch, &check) == 1) {
-        observer.file_written(job_step::encode, index, path, written);
-        return entry_outcome::written;
-    }
-    if (stopped) {
-        observer.job_stopped(job_step::encode, index);
-        return entry_outcome::stopped;
-    }
-    observer.file_refused(job_step::encode, index, path);
+    app_message(message);
+    job.observer->file_unusable(step, index, path);
     return entry_outcome::refused;
 }
 
-// Decodes one file likewise; with `view` set, a file written is opened in its viewer.
-entry_outcome decode_entry(std::string path, std::string& folder, const job_run& job, int dialog,
-                           bool view, std::size_t index) {
+// Whether the observer asks the job to stop before the entry; told so.
+bool stopped_before(job_step step, std::size_t index, job_observer& observer) {
+    if (!observer.stop_requested()) {
+        return false;
+    }
+    observer.job_stopped(step, index);
+    return true;
+}
+
+// Encodes one file of a list through one open handle, opening each block
+// with the job's decoding key before it is written, and tells the observer
+// what became of it.
+entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A,
+                           const decoding_key& check, std::size_t index) {
     job_observer& observer = *job.observer;
-    if (observer.stop_requested()) {
-        observer.job_stopped(job_step::decode, index);
+    const job_options& o = job.options;
+    if (stopped_before(job_step::encode, index, observer)) {
         return entry_outcome::stopped;
     }
+    observer.file_started(job_step::encode, index, path);
+    std::string written;
+    const progress_watch watch = watch_for(job_step::encode, index, observer);
+    const coding_extras extras = extras_for(job, written, watch);
+    plain_file file = path.empty() ? plain_file{} : open_plain_file(path, o.clear_prefix_length);
+    const file_problem problem = file.inspection.problem;
+    const bool refused_name =
+        problem == file_problem::refused_type || problem == file_problem::vek_type;
+    if (path.empty() || (refused_name && !o.skip_unusable_files)) {
+        // The batch encoder's own refusals: a missing name, a type it does not take.
+        std::string unused = path;
+        encode_file(unused, job.encode_folder, A, coding_mode::batch, true, o.clear_prefix_length,
+                    o.header_extra, extras, &check);
+    }
+    if (problem != file_problem::none) {
+        return unusable_entry(job, job_step::encode, index, path,
+                              plain_problem_message(path, file.inspection, o.clear_prefix_length));
+    }
+    observer.file_opened(job_step::encode, index,
+                         {file.inspection.size, file.inspection.type_code, o.clear_prefix_length});
+    switch (encode_opened(file, path, job.encode_folder, A, o.clear_prefix_length, o.header_extra,
+                          extras, &check)) {
+        case encoded::written:
+            observer.file_written(job_step::encode, index, path, written);
+            return entry_outcome::written;
+        case encoded::stopped:
+            observer.job_stopped(job_step::encode, index);
+            return entry_outcome::stopped;
+        case encoded::unreadable:
+            break;
+    }
+    if (!o.skip_unusable_files) {
+        platform::exit_program(1);
+    }
+    observer.file_unusable(job_step::encode, index, path);
+    return entry_outcome::refused;
+}
+
+// Encodes the one file the user picks in the dialog.
+void encode_chosen_file(const job_run& job, const std::string& folder, Matrix A,
+                        const decoding_key& check, std::size_t index) {
+    job_observer& observer = *job.observer;
+    if (stopped_before(job_step::encode, index, observer)) {
+        return;
+    }
+    const job_options& o = job.options;
+    observer.file_started(job_step::encode, index, std::string());
+    std::string path;
+    std::string written;
+    const progress_watch watch = watch_for(job_step::encode, index, observer);
+    if (encode_file(path, folder, A, coding_mode::dialog, o.pvek, o.clear_prefix_length,
+                    o.header_extra, extras_for(job, written, watch),
+                    &check) == coding_result::written) {
+        observer.file_written(job_step::encode, index, path, written);
+    } else {
+        observer.file_refused(job_step::encode, index, path);
+    }
+}
+
+// Decodes one file of a list through one open handle; with `view` set, a
+// file written is opened in its viewer.
+entry_outcome decode_entry(const std::string& path, const job_run& job, bool view,
+                           std::size_t index) {
+    job_observer& observer = *job.observer;
+    if (stopped_before(job_step::decode, index, observer)) {
+        return entry_outcome::stopped;
+    }
+    observer.file_started(job_step::decode, index, path);
     std::string stem;
     std::string extension;
     std::string written;
-    bool stopped = false;
-    const progress_watch watch = watch_for(job_step::decode, index, observer, stopped);
-    observer.file_started(job_step::decode, index, path);
-    if (decode_file(path, folder, job.B.get(), job.J_inv(), stem, extension, dialog, &written,
-                    &watch) != 1) {
-        if (stopped) {
+    const progress_watch watch = watch_for(job_step::decode, index, observer);
+    const coding_extras extras = extras_for(job, written, watch);
+    if (path.empty()) {
+        std::string unused;
+        std::string folder = job.decode_folder;
+        decode_file(unused, folder, job.B.get(), job.J_inv(), stem, extension, coding_mode::batch,
+                    extras);  // the decoder's refusal of a missing name
+    }
+    encrypted_file file = open_encrypted_file(path, kDecoderHead);
+    if (file.inspection.problem != file_problem::none) {
+        return unusable_entry(job, job_step::decode, index, path,
+                              encrypted_problem_message(path, file.inspection));
+    }
+    const encrypted_facts& facts = file.inspection.facts;
+    observer.file_opened(job_step::decode, index,
+                         {facts.size, facts.type_code, facts.clear_prefix_length});
+    const std::string folder = platform::with_final_separator(job.decode_folder);
+    switch (decode_opened(file, path, folder, job.B.get(), job.J_inv(), stem, extension, extras)) {
+        case decoded::written:
+            if (view) {
+                // The file just written, also when it got a tick-suffixed name.
+                open_viewer(written, extension);
+            }
+            observer.file_written(job_step::decode, index, path, written);
+            return entry_outcome::written;
+        case decoded::wrong_key:
+            observer.file_refused(job_step::decode, index, path);
+            return entry_outcome::refused;
+        case decoded::stopped:
             observer.job_stopped(job_step::decode, index);
             return entry_outcome::stopped;
-        }
-        observer.file_refused(job_step::decode, index, path);
-        return entry_outcome::refused;
+        case decoded::unreadable:
+            break;
     }
-    if (view) {
-        // The file just written, also when it got a tick-suffixed name.
-        open_viewer(written, extension);
+    if (!job.options.skip_unusable_files) {
+        platform::exit_program(1);
     }
-    observer.file_written(job_step::decode, index, path, written);
-    return entry_outcome::written;
+    observer.file_unusable(job_step::decode, index, path);
+    return entry_outcome::refused;
+}
+
+// Decodes the one file the user picks in the dialog; no viewer is opened.
+void decode_chosen_file(const job_run& job) {
+    job_observer& observer = *job.observer;
+    if (stopped_before(job_step::decode, 0, observer)) {
+        return;
+    }
+    observer.file_started(job_step::decode, 0, std::string());
+    std::string path;
+    std::string folder = job.decode_folder;
+    std::string stem;
+    std::string extension;
+    std::string written;
+    const progress_watch watch = watch_for(job_step::decode, 0, observer);
+    if (decode_file(path, folder, job.B.get(), job.J_inv(), stem, extension, coding_mode::dialog,
+                    extras_for(job, written, watch)) == coding_result::written) {
+        observer.file_written(job_step::decode, 0, path, written);
+    } else {
+        observer.file_refused(job_step::decode, 0, path);
+    }
 }
 
 // ------------------------------------------------------------------ normal job: checks
@@ -269,12 +400,12 @@ const char* create_announcement(bool create_A, bool random, bool save) {
 // dimensions are constants, so the check that m exceeds n is made when the
 // engine is compiled.)
 bool key_usage_allows_job(const job_options& o) {
-    if (o.key_usage == "read_once") {
+    if (o.key_usage == key_usage::read_once) {
         if (o.key_to_use == nullptr) {
             app_message("key_to_use is not provided.");
             return false;
         }
-    } else if (o.key_usage == "read_each_time") {
+    } else if (o.key_usage == key_usage::read_each_time) {
         if (o.read_A && o.read_B) {
             fatal_error("Reading A and B cannot happen at once.\n", 0);
         }
@@ -284,7 +415,7 @@ bool key_usage_allows_job(const job_options& o) {
         if (o.read_A) {
             app_message("I will read A and generate oppsite B.\n", platform::Icon::Information);
         }
-    } else if (o.key_usage == "create") {
+    } else if (o.key_usage == key_usage::create) {
         if (!o.create_A && !o.create_B) {
             fatal_error("You must specify A or B for creating.", 0);
         }
@@ -296,10 +427,11 @@ bool key_usage_allows_job(const job_options& o) {
             app_message(text, platform::Icon::Information);
         }
     } else {
-        fatal_error(o.key_usage + "is not allowed for \"READ_EACH_TIME_OR_CREATE_OR_READ_ONCE\"",
+        fatal_error(std::to_string(static_cast<int>(o.key_usage)) +
+                        "is not allowed for \"READ_EACH_TIME_OR_CREATE_OR_READ_ONCE\"",
                     1);
     }
-    if (o.key_usage != "read_once" && o.levels != 2 && o.levels != 3) {
+    if (o.key_usage != key_usage::read_once && o.levels != 2 && o.levels != 3) {
         app_message("levels " + std::to_string(o.levels) +
                     " is not allowed: keys have 2 or 3 levels. Nothing was done.");
         return false;
@@ -320,8 +452,8 @@ void refuse_output_collisions(const job_run& job) {
     }
     std::string text;
     for (const output_collision& c : collisions) {
-        text += job.encode_table[c.first] + " and " + job.encode_table[c.second] +
-                " would both be encoded to " + c.output + "\n";
+        text += collision_message(job.encode_table[c.first], job.encode_table[c.second], c.output) +
+                "\n";
     }
     fatal_error(text + "Nothing was encoded (encoder).", 1);
 }
@@ -398,11 +530,11 @@ void take_callers_key(job_run& job) {
 // it. False when there is no key: the dialog was cancelled (the boot log is
 // then opened) or the chosen file could not be opened (already reported).
 bool read_key_by_dialog(job_run& job) {
-    job_options& o = job.options;
+    const job_options& o = job.options;
     // The scratch flags say which key is read; they follow read_A / read_B.
-    o.A_was_read = o.read_A;
-    o.B_was_read = !o.read_A && o.read_B;
-    const bool reading_A = o.A_was_read;
+    job.A_was_read = o.read_A;
+    job.B_was_read = !o.read_A && o.read_B;
+    const bool reading_A = job.A_was_read;
     if (reading_A) {
         platform::encoder_message("Give me A", platform::Buttons::OkCancel);
     } else {
@@ -471,9 +603,9 @@ void save_created_keys(const job_run& job) {
 // The job's key pair by its key usage; false when the job ends without keys.
 bool obtain_keys(job_run& job) {
     const job_options& o = job.options;
-    if (o.key_usage == "read_once") {
+    if (o.key_usage == key_usage::read_once) {
         take_callers_key(job);
-    } else if (o.key_usage == "read_each_time") {
+    } else if (o.key_usage == key_usage::read_each_time) {
         return read_key_by_dialog(job);
     } else {
         create_keys(job);
@@ -488,15 +620,14 @@ bool obtain_keys(job_run& job) {
 
 // False when the observer stopped the job.
 bool encode_step(job_run& job) {
-    const job_options& o = job.options;
     const decoding_key check{job.B.get(), job.J_inv()};
-    if (o.interactive_encode) {
-        encode_entry(std::string(), job.encode_folder, job.A.get(), 1, o, check, 0, *job.observer);
+    if (job.options.interactive_encode) {
+        encode_chosen_file(job, job.encode_folder, job.A.get(), check, 0);
         return true;
     }
     for (std::size_t i = 0; i < job.encode_table.size(); ++i) {
-        if (encode_entry(job.encode_table[i], job.encode_folder, job.A.get(), 0, o, check, i,
-                         *job.observer) == entry_outcome::stopped) {
+        if (encode_entry(job.encode_table[i], job, job.A.get(), check, i) ==
+            entry_outcome::stopped) {
             return false;
         }
     }
@@ -505,13 +636,12 @@ bool encode_step(job_run& job) {
 
 void decode_step(job_run& job) {
     if (job.options.interactive_decode) {
-        decode_entry(std::string(), job.decode_folder, job, 1, false, 0);
+        decode_chosen_file(job);
         return;
     }
     const bool view = viewers_wanted(job);
     for (std::size_t i = 0; i < job.decode_table.size(); ++i) {
-        if (decode_entry(job.decode_table[i], job.decode_folder, job, 0, view, i) ==
-            entry_outcome::stopped) {
+        if (decode_entry(job.decode_table[i], job, view, i) == entry_outcome::stopped) {
             return;
         }
     }
@@ -593,8 +723,17 @@ void encode_test_files(job_run& job, Matrix A, const decoding_key& check, std::s
     }
     const auto count = static_cast<std::size_t>(std::max(job.options.encode_file_count, 0));
     for (std::size_t i = 0; i < count; ++i) {
-        encode_entry(job.encode_table[i], job.encode_folder, A, 0, job.options, check, index++,
-                     *job.observer);
+        encode_entry(job.encode_table[i], job, A, check, index++);
+    }
+}
+
+// One file the user picks (in batch mode an empty path, which the encoder refuses).
+void encode_one_more(const job_run& job, const std::string& folder, Matrix A,
+                     const decoding_key& check, std::size_t& index) {
+    if (job.options.interactive_encode) {
+        encode_chosen_file(job, folder, A, check, index++);
+    } else {
+        encode_entry(std::string(), job, A, check, index++);
     }
 }
 
@@ -602,18 +741,14 @@ void encode_test_files(job_run& job, Matrix A, const decoding_key& check, std::s
 // batch mode, the test files), then one more with the same key.
 void encode_with_key_set_key(job_run& job, std::size_t k, Matrix A, Matrix master,
                              std::size_t& index) {
-    const job_options& o = job.options;
-    const int dialog = o.interactive_encode ? 1 : 0;
     // Every block must open with the master key, which the road holds.
     const decoding_key check{master, job.J_inv()};
-    job_observer& observer = *job.observer;
-    if (k == 0 && dialog == 0) {
+    if (k == 0 && !job.options.interactive_encode) {
         encode_test_files(job, A, check, index);
     } else {
-        const std::string folder = k == 0 ? std::string() : job.encode_folder;
-        encode_entry(std::string(), folder, A, dialog, o, check, index++, observer);
+        encode_one_more(job, k == 0 ? std::string() : job.encode_folder, A, check, index);
     }
-    encode_entry(std::string(), job.encode_folder, A, dialog, o, check, index++, observer);
+    encode_one_more(job, job.encode_folder, A, check, index);
 }
 
 // The master key with the daughter keys of the encoding keys: one group,

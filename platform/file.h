@@ -79,20 +79,44 @@ struct FileStatus {
 };
 FileStatus file_status(const std::string& path);
 
-// A file opened for reading. Paths go through host_path().
+// Makes a folder and the folders above it that are missing (a drive path is
+// mapped first); false, with errno, when it cannot.
+bool make_folders(const std::string& folder);
+
+// Whether names that differ only in case name one file in `folder` (or,
+// while it does not exist, in the nearest folder above it that does): FAT,
+// exFAT, NTFS, SMB shares and ext4 folders made case-insensitive; every
+// folder on Windows.
+bool folder_folds_case(const std::string& folder);
+
+// A regular file opened for reading. Paths go through host_path().
 class InputFile {
 public:
+    // What opening a path gave: the file, or why there is none. A path that
+    // names something other than a regular file (a folder, a pipe, a device)
+    // is told apart by `kind` and is not kept open; a pipe is never waited on.
+    struct Opening;
+    static Opening open_regular(const std::string& path);
+    // The file alone; errno says why there is none (EISDIR for a folder).
     static std::optional<InputFile> open(const std::string& path);
 
-    // Size in bytes at the moment of the call.
-    std::uint64_t size() const;
-    // Reads exactly `length` bytes at `offset`; false when the file ends first.
+    // Size in bytes when the file was opened.
+    std::uint64_t size() const { return size_; }
+    // Reads exactly `length` bytes at `offset`; false when the file ends
+    // first (errno is then 0) or on a read error (errno says which).
     bool read_at(void* buffer, std::size_t length, std::uint64_t offset) const;
     const FileHandle& handle() const { return handle_; }
 
 private:
-    explicit InputFile(FileHandle handle) : handle_(std::move(handle)) {}
+    InputFile(FileHandle handle, std::uint64_t size) : handle_(std::move(handle)), size_(size) {}
     FileHandle handle_;
+    std::uint64_t size_ = 0;
+};
+
+struct InputFile::Opening {
+    std::optional<InputFile> file;
+    FileKind kind = FileKind::Missing;  // Regular exactly when there is a file
+    int error = 0;                      // the system's reason when kind is Missing
 };
 
 // The leading bytes of a regular file or a pipe, for small files such as
@@ -142,11 +166,13 @@ public:
     using CopyStep = std::function<bool(std::uint64_t copied)>;
     // Bytes between two calls of a copy's step function.
     static constexpr std::uint64_t kCopyStepBytes = std::uint64_t{16} << 20;
+    // How a copy ended. The source ended early when it has become shorter
+    // since it was opened; errno tells the reason of a failed read or write.
+    enum class Copied { Done, SourceEnded, ReadFailed, WriteFailed, Stopped };
     // Appends `length` bytes of `source` starting at `offset`, in bounded chunks
-    // (in-kernel copying where the system allows it). False on a read or write
-    // error, or when `step` asked to stop.
-    bool copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length,
-                   const CopyStep& step = {});
+    // (in-kernel copying where the system allows it).
+    Copied copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length,
+                     const CopyStep& step = {});
 
     enum class Publish { Done, Exists, Failed };
     // Names the file `path` unless something already has that name; never

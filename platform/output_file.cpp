@@ -1,9 +1,14 @@
 // What an output file does the same on every system: it owns its handle
 // and its hidden temporary, and a file given up before it is published
-// leaves nothing behind (each back end's discard() says how).
+// leaves nothing behind (each back end's discard() says how). Also the
+// making of the folders outputs go into.
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/file.h"
+#include "platform/paths.h"
 
 namespace vekdc::platform {
 
@@ -24,6 +29,22 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 
 OutputFile::~OutputFile() {
     discard();
+}
+
+bool make_folders(const std::string& folder) {
+    const auto host = host_path(folder);
+    if (!host) {
+        errno = ENOENT;
+        return false;
+    }
+    std::error_code error;
+    const std::filesystem::path path(std::u8string(host->begin(), host->end()));
+    std::filesystem::create_directories(path, error);
+    if (!error && std::filesystem::is_directory(path, error)) {
+        return true;
+    }
+    errno = error ? error.default_error_condition().value() : ENOTDIR;
+    return false;
 }
 
 }  // namespace vekdc::platform

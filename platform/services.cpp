@@ -61,7 +61,9 @@ std::string about_file(const std::string& text, const std::string& path, int err
 
 std::string about_file(const std::string& text, const std::string& path,
                        const std::string& reason) {
-    std::string message = text + ": " + shown_path(path);
+    // "This is not a pVEK file." reads "This is not a pVEK file: a.vek".
+    std::string message = text.ends_with('.') ? text.substr(0, text.size() - 1) : text;
+    message += ": " + shown_path(path);
     if (!reason.empty()) {
         message += ": " + reason;
     }

@@ -63,9 +63,9 @@ Answer encoder_message(const std::string& text, Buttons buttons = Buttons::Ok);
 // how the core meets a fatal condition.
 [[noreturn]] void fatal_error(const std::string& text, int status);
 
-// A message about a file: the text, the file (as shown_path() shows it),
-// and the system's reason where it gave one, e.g. "file open error in batch mode (decoder): a.vek:
-// No such file or directory". An error number of 0 adds no reason.
+// A message about a file: the text (without its final full stop), the file
+// (as shown_path() shows it), and the system's reason where it gave one, e.g. "file open error in
+// batch mode (decoder): a.vek: No such file or directory". An error number of 0 adds no reason.
 std::string about_file(const std::string& text, const std::string& path, int error_number = 0);
 // The same with the reason in words.
 std::string about_file(const std::string& text, const std::string& path, const std::string& reason);

@@ -1,7 +1,10 @@
 // Reading on POSIX systems: what a path names, files opened for reading,
 // and the leading bytes of small files and pipes.
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +33,20 @@ void FileHandle::close() {
 
 // ---------------------------------------------------------------- file_status
 
+namespace {
+
+FileKind kind_of(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return FileKind::Regular;
+    }
+    if (S_ISDIR(mode)) {
+        return FileKind::Folder;
+    }
+    return S_ISFIFO(mode) ? FileKind::Pipe : FileKind::Other;
+}
+
+}  // namespace
+
 FileStatus file_status(const std::string& path) {
     FileStatus status;
     const auto host = host_path(path);
@@ -42,46 +59,95 @@ FileStatus file_status(const std::string& path) {
         status.error = errno;
         return status;
     }
-    if (S_ISREG(st.st_mode)) {
-        status.kind = FileKind::Regular;
+    status.kind = kind_of(st.st_mode);
+    if (status.kind == FileKind::Regular) {
         status.size = static_cast<std::uint64_t>(st.st_size);
-    } else if (S_ISDIR(st.st_mode)) {
-        status.kind = FileKind::Folder;
-    } else if (S_ISFIFO(st.st_mode)) {
-        status.kind = FileKind::Pipe;
-    } else {
-        status.kind = FileKind::Other;
     }
     return status;
 }
 
-// ---------------------------------------------------------------- InputFile
+// ---------------------------------------------------------------- case
 
-std::optional<InputFile> InputFile::open(const std::string& path) {
-    const auto host = host_path(path);
-    if (!host) {
-        errno = ENOENT;
-        return std::nullopt;
-    }
-    const int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
+namespace {
+
+// File systems whose names are compared without case.
+constexpr unsigned long kFoldingFileSystems[] = {
+    0x4d44,      // FAT (msdos, vfat)
+    0x2011BAB0,  // exFAT
+    0x7366746e,  // NTFS (ntfs3)
+    0xFF534D42,  // CIFS
+    0xFE534D42,  // SMB2
+    0x517B,      // SMB
+};
+constexpr long kCaseFoldFlag = 0x40000000;  // FS_CASEFOLD_FL: an ext4 folder without case
+
+}  // namespace
+
+bool folder_folds_case(const std::string& folder) {
+    std::string existing = host_path(folder).value_or(std::string());
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        errno = EISDIR;
-        return std::nullopt;
+    while (!existing.empty() && ::stat(existing.c_str(), &st) != 0) {
+        // The folder above: strip the last name (and the separator after it).
+        while (!existing.empty() && existing.back() == '/') {
+            existing.pop_back();
+        }
+        existing = folder_of(existing);
     }
-    return InputFile(FileHandle(fd));
+    const std::string shown = existing.empty() ? "." : existing;
+    struct statfs fs {};
+    if (::statfs(shown.c_str(), &fs) == 0) {
+        for (const unsigned long type : kFoldingFileSystems) {
+            if (static_cast<unsigned long>(fs.f_type) == type) {
+                return true;
+            }
+        }
+    }
+    long flags = 0;
+    const int fd = ::open(shown.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool folding =
+        fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & kCaseFoldFlag) != 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return folding;
 }
 
-std::uint64_t InputFile::size() const {
-    struct stat st {};
-    if (::fstat(handle_.get(), &st) != 0) {
-        return 0;
+// ---------------------------------------------------------------- InputFile
+
+InputFile::Opening InputFile::open_regular(const std::string& path) {
+    Opening opening;
+    const auto host = host_path(path);
+    if (!host) {
+        opening.error = ENOENT;
+        return opening;
     }
-    return static_cast<std::uint64_t>(st.st_size);
+    // Not blocking: opening a pipe would otherwise wait for its writer.
+    const int fd = ::open(host->c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        opening.error = errno;
+        return opening;
+    }
+    FileHandle handle(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        opening.error = errno;
+        return opening;
+    }
+    opening.kind = kind_of(st.st_mode);
+    if (opening.kind == FileKind::Regular) {
+        opening.file = InputFile(std::move(handle), static_cast<std::uint64_t>(st.st_size));
+    }
+    return opening;
+}
+
+std::optional<InputFile> InputFile::open(const std::string& path) {
+    Opening opening = open_regular(path);
+    if (!opening.file) {
+        errno = opening.kind == FileKind::Folder    ? EISDIR
+                : opening.kind == FileKind::Missing ? opening.error
+                                                    : EINVAL;
+    }
+    return std::move(opening.file);
 }
 
 bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) const {
@@ -95,6 +161,7 @@ bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) 
             return false;
         }
         if (n == 0) {
+            errno = 0;  // the file ended
             return false;
         }
         out += n;

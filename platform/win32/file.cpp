@@ -106,38 +106,50 @@ FileStatus file_status(const std::string& path) {
     return status;
 }
 
+// ---------------------------------------------------------------- case
+
+bool folder_folds_case(const std::string& /*folder*/) {
+    return true;
+}
+
 // ---------------------------------------------------------------- InputFile
 
-std::optional<InputFile> InputFile::open(const std::string& path) {
-    const auto host = host_path(path);
-    if (!host) {
-        errno = ENOENT;
-        return std::nullopt;
+// What a path names is looked at first: a folder cannot be opened as a
+// file, and a device is never opened here.
+InputFile::Opening InputFile::open_regular(const std::string& path) {
+    Opening opening;
+    const FileStatus status = file_status(path);
+    opening.kind = status.kind;
+    opening.error = status.error;
+    if (status.kind != FileKind::Regular) {
+        return opening;
     }
-    const std::wstring wide = win32::wide_path(*host);
+    const std::wstring wide = win32::wide_path(*host_path(path));
     const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            errno = EISDIR;  // folders cannot be opened as files at all
-        } else {
-            ::SetLastError(error);
-            win32::set_errno_from_last_error();
-        }
-        return std::nullopt;
+        win32::set_errno_from_last_error();
+        opening.kind = FileKind::Missing;
+        opening.error = errno;
+        return opening;
     }
-    return InputFile(FileHandle(file));
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file, &size) == 0) {
+        size.QuadPart = 0;
+    }
+    opening.file = InputFile(FileHandle(file), static_cast<std::uint64_t>(size.QuadPart));
+    return opening;
 }
 
-std::uint64_t InputFile::size() const {
-    LARGE_INTEGER size{};
-    if (::GetFileSizeEx(native(handle_), &size) == 0) {
-        return 0;
+std::optional<InputFile> InputFile::open(const std::string& path) {
+    Opening opening = open_regular(path);
+    if (!opening.file) {
+        errno = opening.kind == FileKind::Folder    ? EISDIR
+                : opening.kind == FileKind::Missing ? opening.error
+                                                    : EINVAL;
     }
-    return static_cast<std::uint64_t>(size.QuadPart);
+    return std::move(opening.file);
 }
 
 bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) const {
@@ -148,8 +160,17 @@ bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) 
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD read = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length, kLargestIo));
-        if (::ReadFile(native(handle_), out, chunk, &read, &at) == 0 || read == 0) {
-            return false;  // an error, or the end of the file
+        if (::ReadFile(native(handle_), out, chunk, &read, &at) == 0) {
+            const bool ended = ::GetLastError() == ERROR_HANDLE_EOF;
+            win32::set_errno_from_last_error();
+            if (ended) {
+                errno = 0;
+            }
+            return false;
+        }
+        if (read == 0) {
+            errno = 0;  // the file ended
+            return false;
         }
         out += read;
         length -= read;
@@ -320,10 +341,10 @@ bool OutputFile::write(const void* data, std::size_t length) {
     return write_all(native(handle_), static_cast<const char*>(data), length);
 }
 
-bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::uint64_t length,
-                           const CopyStep& step) {
+OutputFile::Copied OutputFile::copy_from(const InputFile& source, std::uint64_t offset,
+                                         std::uint64_t length, const CopyStep& step) {
     if (length == 0) {
-        return true;
+        return Copied::Done;
     }
     std::vector<char> buffer(
         static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyBuffer)));
@@ -332,19 +353,22 @@ bool OutputFile::copy_from(const InputFile& source, std::uint64_t offset, std::u
     while (copied < length) {
         const std::size_t chunk =
             static_cast<std::size_t>(std::min<std::uint64_t>(length - copied, buffer.size()));
-        if (!source.read_at(buffer.data(), chunk, offset + copied) ||
-            !write(buffer.data(), chunk)) {
-            return false;
+        if (!source.read_at(buffer.data(), chunk, offset + copied)) {
+            return errno == 0 ? Copied::SourceEnded : Copied::ReadFailed;
+        }
+        if (!write(buffer.data(), chunk)) {
+            win32::set_errno_from_last_error();
+            return Copied::WriteFailed;
         }
         copied += chunk;
         if (step && (copied >= next_step || copied == length)) {
             next_step = copied + kCopyStepBytes;
             if (!step(copied)) {
-                return false;
+                return Copied::Stopped;
             }
         }
     }
-    return true;
+    return Copied::Done;
 }
 
 namespace {

@@ -64,7 +64,7 @@ QByteArray SampleBytes(int size, int salt) {
 QStringList EncodeFiles(const QStringList& plainFiles, const QString& outDir, Matrix B) {
     platform::ScopedRecorder quiet;  // whatever the encoder says stays here
     job_options options;
-    options.key_usage = "read_once";
+    options.key_usage = key_usage::read_once;
     options.key_to_use = B;
     options.encode = true;
     options.decode = false;

@@ -56,7 +56,8 @@ TEST(KeyCheckFiles, EachFileOpensOnlyWithItsKeys) {
             std::string stem;
             std::string extension;
             const int result =
-                decode_file(path, folder, key.get(), J_inv.get(), stem, extension, dialog);
+                static_cast<int>(decode_file(path, folder, key.get(), J_inv.get(), stem, extension,
+                                             dialog ? coding_mode::dialog : coding_mode::batch));
             auto texts = recorder->texts();
             if (dialog) {
                 ASSERT_FALSE(texts.empty());
@@ -306,9 +307,10 @@ TEST(InputsThatAreNotFiles, AreRefusedWithTheirNameAndReason) {
                 std::string stem;
                 std::string extension;
                 if (c.decode) {
-                    decode_file(path, folder, B.get(), J_inv.get(), stem, extension, 0);
+                    decode_file(path, folder, B.get(), J_inv.get(), stem, extension,
+                                coding_mode::batch);
                 } else {
-                    encode_file(path, dir.path() + "/", A.get(), 0, true, 0, 1);
+                    encode_file(path, dir.path() + "/", A.get(), coding_mode::batch, true, 0, 1);
                 }
             },
             testing::ExitedWithCode(1), "^VekDC: " + c.message + "\n$");

@@ -37,7 +37,8 @@ protected:
     std::string make_vek(const std::string& name, const std::string& content, int prefix = 0) {
         test::write_file(dir / name, content);
         std::string path = dir / name;
-        EXPECT_EQ(encode_file(path, in_dir(), A.get(), 0, true, prefix, 1), 1);
+        EXPECT_EQ(encode_file(path, in_dir(), A.get(), coding_mode::batch, true, prefix, 1),
+                  coding_result::written);
         std::string file;
         std::string stem;
         split_path(path, file, stem);
@@ -45,7 +46,8 @@ protected:
     }
 
     int decode(std::string path, std::string out, std::string* written = nullptr) {
-        return decode_file(path, out, B.get(), J_inv.get(), stem, ext, 0, written);
+        return static_cast<int>(decode_file(path, out, B.get(), J_inv.get(), stem, ext,
+                                            coding_mode::batch, {.written_path = written}));
     }
 
     std::vector<std::string> outputs() const {
@@ -90,7 +92,8 @@ TEST_F(DecoderTest, AppendsTheSeparatorToTheCallersFolder) {
     const std::string vek = make_vek("r.doc", test::pattern_bytes(50, 2));
     std::string folder = out_dir();
     std::string path = vek;
-    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, 0), 1);
+    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, coding_mode::batch),
+              coding_result::written);
     EXPECT_EQ(folder, out_dir() + test::kSep);
     EXPECT_TRUE(test::exists(out_dir() + test::kSep + "r.doc"));
 }
@@ -152,7 +155,8 @@ TEST_F(DecoderTest, AWrongKeyReportsTheFileAndLeavesNoOutput) {
     MatrixPtr other = test::make_decoding_key(8);
     std::string path = vek;
     std::string folder = out_dir();
-    EXPECT_EQ(decode_file(path, folder, other.get(), J_inv.get(), stem, ext, 0), 0);
+    EXPECT_EQ(decode_file(path, folder, other.get(), J_inv.get(), stem, ext, coding_mode::batch),
+              coding_result::refused);
     ASSERT_EQ(recorder->boxes.size(), 1u);
     EXPECT_EQ(recorder->boxes[0].text,
               "与えられた鍵ではファイル" + vek + "の暗号を解除できません。");
@@ -179,7 +183,9 @@ TEST_F(DecoderTest, DialogModeAsksForTheFileAndKeepsTheFolderAsGiven) {
     std::string path;
     std::string folder = out_dir() + "/pre_";  // used unchanged: no separator is added
     std::string written;
-    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, 1, &written), 1);
+    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, coding_mode::dialog,
+                          {.written_path = &written}),
+              coding_result::written);
     EXPECT_EQ(path, "pic.vek");
     EXPECT_EQ(folder, out_dir() + "/pre_");
     EXPECT_EQ(written, out_dir() + "/pre_pic.jpg");  // the folder as given, "/" and all
@@ -195,12 +201,15 @@ TEST_F(DecoderTest, DialogModeAsksForTheFileAndKeepsTheFolderAsGiven) {
 TEST_F(DecoderTest, DialogModeCancelledOrUnopenableReturnsZero) {
     std::string path;
     std::string folder = out_dir();
-    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, 1), 0);  // cancelled
+    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, coding_mode::dialog),
+              coding_result::refused);  // cancelled
     recorder->setNextAnswer(platform::Answer::Failed);
-    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, 1), 0);  // box failed
+    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, coding_mode::dialog),
+              coding_result::refused);  // box failed
     EXPECT_EQ(recorder->dialogs.size(), 1u);
     recorder->setNextFile(dir / "vanished.vek");
-    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, 1), 0);
+    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, coding_mode::dialog),
+              coding_result::refused);
     EXPECT_NE(recorder->boxes.back().text.find(dir / "vanished.vek"), std::string::npos);
     EXPECT_TRUE(outputs().empty());
 }
@@ -208,7 +217,9 @@ TEST_F(DecoderTest, DialogModeCancelledOrUnopenableReturnsZero) {
 TEST_F(DecoderTest, AnotherDialogValueDoesNothing) {
     std::string path = "/no/such/file.vek";
     std::string folder = out_dir();
-    EXPECT_EQ(decode_file(path, folder, B.get(), J_inv.get(), stem, ext, 2), 1);
+    EXPECT_EQ(
+        decode_file(path, folder, B.get(), J_inv.get(), stem, ext, static_cast<coding_mode>(2)),
+        coding_result::written);
     EXPECT_TRUE(recorder->boxes.empty());
     EXPECT_TRUE(outputs().empty());
 }
@@ -245,7 +256,7 @@ TEST_F(DecoderDeathTest, BadHeadersAreRefusedBeforeAnyOutputExists) {
     for (const auto& c : cases) {
         test::write_file(dir / c.name, c.bytes);
         EXPECT_EXIT(decode(dir / c.name, out_dir()), testing::ExitedWithCode(1),
-                    "^VekDC: This is not a pVEK file.: .*" + test::kSepPattern + c.name + "\n$")
+                    "^VekDC: This is not a pVEK file: .*" + test::kSepPattern + c.name + "\n$")
             << c.name;
     }
     EXPECT_TRUE(outputs().empty());
@@ -292,7 +303,10 @@ TEST_F(DecoderDeathTest, AWrongKeyIsFoundBeforeTheClearPrefixIsCopied) {
                 ::setrlimit(RLIMIT_FSIZE, &limit);
                 std::string path = vek;
                 std::string folder = out_dir();
-                std::exit(decode_file(path, folder, c.key, J_inv.get(), stem, ext, 0) == 0 ? 0 : 3);
+                std::exit(decode_file(path, folder, c.key, J_inv.get(), stem, ext,
+                                      coding_mode::batch) == coding_result::refused
+                              ? 0
+                              : 3);
             },
             testing::ExitedWithCode(c.status), "");
     }
@@ -323,7 +337,7 @@ TEST_F(DecoderDeathTest, MissingInputsFoldersAndKeys) {
         {
             std::string path = vek;
             std::string folder = out_dir();
-            decode_file(path, folder, nullptr, J_inv.get(), stem, ext, 0);
+            decode_file(path, folder, nullptr, J_inv.get(), stem, ext, coding_mode::batch);
         },
         testing::ExitedWithCode(1), "^VekDC: Fatal error: B or J_inv is null.\n$");
     EXPECT_TRUE(outputs().empty());

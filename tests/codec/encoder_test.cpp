@@ -32,9 +32,9 @@ protected:
         test::write_file(dir / name, content);
         std::string path = dir / name;
         std::string written;
-        EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), 0, true, prefix, header_extra,
-                              &written),
-                  1);
+        EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), coding_mode::batch, true,
+                              prefix, header_extra, {.written_path = &written}),
+                  coding_result::written);
         return written;
     }
 
@@ -114,7 +114,8 @@ TEST_F(EncoderTest, ClearPrefixStaysAheadOfTheBlock) {
 TEST_F(EncoderTest, FolderIsJoinedWithoutASeparator) {
     test::write_file(dir / "b.doc", test::pattern_bytes(30, 1));
     std::string path = dir / "b.doc";
-    ASSERT_EQ(encode_file(path, dir / "out", A.get(), 0, true, 0, 1), 1);
+    ASSERT_EQ(encode_file(path, dir / "out", A.get(), coding_mode::batch, true, 0, 1),
+              coding_result::written);
     EXPECT_TRUE(test::exists(dir / "outb.vek"));
 }
 
@@ -135,7 +136,9 @@ TEST_F(EncoderTest, DialogModeWritesIntoTheCurrentFolder) {
     std::string written;
     {
         test::CurrentFolder here(dir / "cwd");
-        EXPECT_EQ(encode_file(path, "/ignored/", A.get(), 1, true, 0, 1, &written), 1);
+        EXPECT_EQ(encode_file(path, "/ignored/", A.get(), coding_mode::dialog, true, 0, 1,
+                              {.written_path = &written}),
+                  coding_result::written);
     }
     EXPECT_EQ(path, "d.wav");
     EXPECT_EQ(written, "d.vek");
@@ -150,11 +153,14 @@ TEST_F(EncoderTest, DialogModeWritesIntoTheCurrentFolder) {
 
 TEST_F(EncoderTest, NothingHappensWithoutAFileOrAMode) {
     std::string path = dir / "never.txt";
-    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), 0, false, 0, 1), 0);
+    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), coding_mode::batch, false, 0, 1),
+              coding_result::refused);
     path.clear();
-    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), 1, true, 0, 1), 0);  // cancelled
+    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), coding_mode::dialog, true, 0, 1),
+              coding_result::refused);  // cancelled
     recorder->setNextFile(dir / "absent.txt");
-    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), 1, false, 0, 1), 0);
+    EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), coding_mode::dialog, false, 0, 1),
+              coding_result::refused);
     EXPECT_NE(recorder->boxes.back().text.find(dir / "absent.txt"), std::string::npos);
     EXPECT_TRUE(dir.entries().empty());
 }
@@ -169,7 +175,8 @@ protected:
         std::string path;
         test::CurrentFolder here(dir / "cwd");
         platform::crt_srand(1);
-        EXPECT_EQ(encode_file(path, "", A.get(), 1, false, 0, 1), 1);
+        EXPECT_EQ(encode_file(path, "", A.get(), coding_mode::dialog, false, 0, 1),
+                  coding_result::written);
         std::string file;
         std::string stem;
         split_path(name, file, stem);
@@ -240,7 +247,7 @@ TEST_F(EncoderDeathTest, RefusalsLeaveNoOutput) {
     test::write_file(dir / "notes.TXT", test::pattern_bytes(50, 1));
     test::write_file(dir / "ok.txt", test::pattern_bytes(50, 1));
     auto batch = [&](std::string path, const std::string& folder, int prefix) {
-        encode_file(path, folder, A.get(), 0, true, prefix, 1);
+        encode_file(path, folder, A.get(), coding_mode::batch, true, prefix, 1);
     };
     const std::string here = dir.path() + test::kSep;
     EXPECT_EXIT(batch(dir / "short.txt", here, 0), testing::ExitedWithCode(1),
@@ -253,7 +260,7 @@ TEST_F(EncoderDeathTest, RefusalsLeaveNoOutput) {
     EXPECT_EXIT(batch(dir / "ok.txt", here, -1), testing::ExitedWithCode(1),
                 "^VekDC: The clear prefix length -1 is negative \\(encoder\\).\n$");
     EXPECT_EXIT(batch(dir / "notes.TXT", here, 0), testing::ExitedWithCode(0),
-                "^VekDC: Sorry, VEK encoder is not ready for this type of file.: .*" +
+                "^VekDC: Sorry, VEK encoder is not ready for this type of file: .*" +
                     test::kSepPattern + "notes.TXT\n$");
     EXPECT_EXIT(batch(dir / "missing.txt", here, 0), testing::ExitedWithCode(1),
                 "^VekDC: .*" + test::kSepPattern +
@@ -267,7 +274,7 @@ TEST_F(EncoderDeathTest, RefusalsLeaveNoOutput) {
     EXPECT_EXIT(
         {
             std::string path = dir / "ok.txt";
-            encode_file(path, here, nullptr, 0, true, 0, 1);
+            encode_file(path, here, nullptr, coding_mode::batch, true, 0, 1);
         },
         testing::ExitedWithCode(1), "^VekDC: Fatal error: A is null.\n$");
     EXPECT_EQ(dir.entries(),
@@ -288,7 +295,7 @@ TEST_F(EncoderDeathTest, AFullDiskKeepsTheOlderOutput) {
             limit.rlim_cur = limit.rlim_max = 50000;
             ::setrlimit(RLIMIT_FSIZE, &limit);
             std::string path = dir / "big.txt";
-            encode_file(path, dir.path() + test::kSep, A.get(), 0, true, 0, 1);
+            encode_file(path, dir.path() + test::kSep, A.get(), coding_mode::batch, true, 0, 1);
         },
         testing::ExitedWithCode(255),
         "^VekDC: enc out file write error: .*/big.vek: File too large\n$");
@@ -311,7 +318,7 @@ TEST_F(EncoderDeathTest, BlockFormOutputThatCannotBeCreatedIsNamed) {
             ::rmdir((dir / "gone").c_str());
             recorder->setNextFile(dir / "e.txt");
             std::string path;
-            encode_file(path, "", A.get(), 1, false, 0, 1);
+            encode_file(path, "", A.get(), coding_mode::dialog, false, 0, 1);
         },
         testing::ExitedWithCode(255), "VekDC: e.vek cannot be opened \\(encoder\\): .+\n$");
 #endif
@@ -336,7 +343,8 @@ TEST_F(EncoderDeathTest, AnOutputNameTakenByAFolderIsNotWritten) {
             {
                 std::string path = c.dialog ? std::string() : dir / "f.txt";
                 recorder->setNextFile(dir / "f.txt");
-                encode_file(path, dir.path() + test::kSep, A.get(), c.dialog ? 1 : 0, c.pvek, 0, 1);
+                encode_file(path, dir.path() + test::kSep, A.get(),
+                            c.dialog ? coding_mode::dialog : coding_mode::batch, c.pvek, 0, 1);
             },
             testing::ExitedWithCode(test::kStatusMinusOne), c.message);
     }
@@ -356,8 +364,9 @@ TEST_F(EncoderDeathTest, ABlockTheJobsKeyCannotOpenIsNeverWritten) {
             {
                 std::string path = pvek ? dir / "g.txt" : std::string();
                 recorder->setNextFile(dir / "g.txt");
-                encode_file(path, dir.path() + test::kSep, A.get(), pvek ? 0 : 1, pvek, 0, 1,
-                            nullptr, nullptr, &wrong);
+                encode_file(path, dir.path() + test::kSep, A.get(),
+                            pvek ? coding_mode::batch : coding_mode::dialog, pvek, 0, 1, {},
+                            &wrong);
             },
             testing::ExitedWithCode(1),
             "VekDC: The key of this job cannot encode the file: its enciphered block does not "
@@ -365,9 +374,10 @@ TEST_F(EncoderDeathTest, ABlockTheJobsKeyCannotOpenIsNeverWritten) {
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"g.txt"});
         std::string path = pvek ? dir / "g.txt" : std::string();
         recorder->setNextFile(dir / "g.txt");
-        EXPECT_EQ(encode_file(path, dir.path() + test::kSep, A.get(), pvek ? 0 : 1, pvek, 0, 1,
-                              nullptr, nullptr, &right),
-                  1);
+        EXPECT_EQ(
+            encode_file(path, dir.path() + test::kSep, A.get(),
+                        pvek ? coding_mode::batch : coding_mode::dialog, pvek, 0, 1, {}, &right),
+            coding_result::written);
         std::filesystem::remove(dir / "g.vek");
     }
 }

@@ -48,7 +48,8 @@ TEST(SplitPath, NameAfterTheLastSeparatorStemBeforeTheLastDot) {
         const char* name;
         const char* stem;
     };
-    // Windows splits at "\\" as well as at "/"; elsewhere "\\" belongs to the name.
+    // Windows splits at "\\" as well as at "/"; elsewhere "\\" belongs to the
+    // name, except in a fixed drive path ("c:\\..."), which splits there too.
     struct Case {
         const char* path;
         Split posix;
@@ -60,8 +61,8 @@ TEST(SplitPath, NameAfterTheLastSeparatorStemBeforeTheLastDot) {
         {"dir/", {"", ""}, {"", ""}},
         {"noext", {"noext", "noext"}, {"noext", "noext"}},
         {"x.dir/file", {"file", "file"}, {"file", "file"}},
-        {"c:\\a\\b.txt", {"c:\\a\\b.txt", "c:\\a\\b"}, {"b.txt", "b"}},
-        {"c:\\a.d\\b", {"c:\\a.d\\b", "c:\\a"}, {"b", "b"}},
+        {"c:\\a\\b.txt", {"b.txt", "b"}, {"b.txt", "b"}},
+        {"c:\\a.d\\b", {"b", "b"}, {"b", "b"}},
         {"a/b\\c.txt", {"b\\c.txt", "b\\c"}, {"c.txt", "c"}},
         {"a\\b/c.txt", {"c.txt", "c"}, {"c.txt", "c"}},
     };

@@ -134,10 +134,10 @@ TEST(KeyOpens, AnInspectedFileOpensWithItsKeyOnly) {
     encrypted_facts facts;
     facts.type_code = 91;
     facts.block = encipher({91, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, A.get());
-    EXPECT_TRUE(key_opens(facts, B.get()));
-    EXPECT_FALSE(key_opens(facts, other.get()));
+    EXPECT_TRUE(key_tester().opens(facts, B.get()));
+    EXPECT_FALSE(key_tester().opens(facts, other.get()));
     facts.type_code = 81;  // the header says another type
-    EXPECT_FALSE(key_opens(facts, B.get()));
+    EXPECT_FALSE(key_tester().opens(facts, B.get()));
 }
 
 }  // namespace

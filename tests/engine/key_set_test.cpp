@@ -164,7 +164,8 @@ std::optional<std::string> try_decode(const std::string& vek, const std::string&
     std::string stem;
     std::string ext;
     std::string written;
-    if (decode_file(path, folder, key.get(), J_inv.get(), stem, ext, 0, &written) != 1) {
+    if (decode_file(path, folder, key.get(), J_inv.get(), stem, ext, coding_mode::batch,
+                    {.written_path = &written}) != coding_result::written) {
         return std::nullopt;
     }
     std::string content = test::read_file(written);

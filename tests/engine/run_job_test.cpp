@@ -230,7 +230,7 @@ TEST_F(RunJobTest, ReadEachTimeReadsAKeyAndDerivesTheOther) {
     // A key pair on disk.
     TempDir keys;
     job_options create;
-    create.key_usage = "create";
+    create.key_usage = key_usage::create;
     create.create_B = create.random_B = create.save_keys = true;
     create.key_dir = keys.path() + test::kSep;
     engine.run_job(create, &log);
@@ -242,10 +242,9 @@ TEST_F(RunJobTest, ReadEachTimeReadsAKeyAndDerivesTheOther) {
         platform::ScopedRecorder local;
         local->setNextFile(read_A ? key_A : key_B);
         job_options job;
-        job.key_usage = "read_each_time";
+        job.key_usage = key_usage::read_each_time;
         job.read_A = read_A;
         job.read_B = !read_A;
-        job.B_was_read = true;  // as the decode runner passes it
         job.encode = job.decode = true;
         job.encode_files = {dir / "plain.htm"};
         job.encode_file_count = 1;
@@ -273,7 +272,7 @@ TEST_F(RunJobTest, ReadEachTimeReadsAKeyAndDerivesTheOther) {
 
 TEST_F(RunJobTest, ACancelledKeyDialogOpensTheLogAndStops) {
     job_options job = decode_job({vek("a", "txt")});
-    job.key_usage = "read_each_time";
+    job.key_usage = key_usage::read_each_time;
     job.read_B = true;
     job.key_to_use = nullptr;
     engine.run_job(job, &log);
@@ -317,25 +316,27 @@ using RunJobDeathTest = RunJobTest;
 
 TEST_F(RunJobDeathTest, ContradictoryOrUnknownKeyUsageEndsTheProgram) {
     struct Case {
-        const char* usage;
+        key_usage usage;
         bool a;
         bool b;
         int status;
         const char* text;
     } cases[] = {
-        {"READ_ONCE", false, false, 1,
-         "^VekDC: READ_ONCEis not allowed for \"READ_EACH_TIME_OR_CREATE_OR_READ_ONCE\"\n$"},
-        {"read_each_time", true, true, 0, "^VekDC: Reading A and B cannot happen at once.\n\n$"},
-        {"read_each_time", false, false, 0, "^VekDC: You must specify A or B for reading.\n\n$"},
-        {"create", false, false, 0, "^VekDC: You must specify A or B for creating.\n$"},
-        {"create", true, true, 0, "^VekDC: You cannot create A and B at once.\n$"},
+        {static_cast<key_usage>(7), false, false, 1,
+         "^VekDC: 7is not allowed for \"READ_EACH_TIME_OR_CREATE_OR_READ_ONCE\"\n$"},
+        {key_usage::read_each_time, true, true, 0,
+         "^VekDC: Reading A and B cannot happen at once.\n\n$"},
+        {key_usage::read_each_time, false, false, 0,
+         "^VekDC: You must specify A or B for reading.\n\n$"},
+        {key_usage::create, false, false, 0, "^VekDC: You must specify A or B for creating.\n$"},
+        {key_usage::create, true, true, 0, "^VekDC: You cannot create A and B at once.\n$"},
     };
     for (const auto& c : cases) {
         job_options job = decode_job({vek("a", "txt")});
         job.key_usage = c.usage;
         job.read_A = job.create_A = c.a;
         job.read_B = job.create_B = c.b;
-        EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(c.status), c.text) << c.usage;
+        EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(c.status), c.text) << c.text;
     }
     EXPECT_TRUE(outputs().empty());
 }
@@ -355,7 +356,7 @@ TEST_F(RunJobDeathTest, ARefusedPlainFileEndsTheWholeEncodeList) {
         B.get(), {dir / "first.txt", dir / "second.pdf", dir / "third-does-not-exist.txt"},
         out() + test::kSep);
     EXPECT_EXIT(engine.run_job(job), testing::ExitedWithCode(0),
-                "^VekDC: Sorry, VEK encoder is not ready for this type of file.: .*" +
+                "^VekDC: Sorry, VEK encoder is not ready for this type of file: .*" +
                     test::kSepPattern + "second.pdf\n$");
     EXPECT_EQ(outputs(), std::vector<std::string>{"first.vek"});
 }
@@ -454,7 +455,7 @@ TEST_F(RunJobDeathTest, TwoInputsForOneOutputEncodeNothing) {
     const std::vector<std::string> files = {dir / "a.txt", dir / "b.txt", dir / "a.doc"};
     EXPECT_EXIT(engine.run_job(encode_job(B.get(), files, out() + test::kSep)),
                 testing::ExitedWithCode(1),
-                "^VekDC: .*a.txt and .*a.doc would both be encoded to .*out.a.vek\n"
+                "^VekDC: .*a.txt and .*a.doc would both be encoded to .*out.a.vek \\(encoder\\).\n"
                 "Nothing was encoded \\(encoder\\).\n$");
     EXPECT_TRUE(outputs().empty());
 }
@@ -471,7 +472,7 @@ TEST_F(RunJobDeathTest, AnOutputNameTakenByAFolderIsAnOpenError) {
 
 TEST_F(RunJobTest, AChosenKeyFileThatCannotBeOpenedIsNamedButOpensNoLog) {
     job_options job = decode_job({vek("a", "txt")});
-    job.key_usage = "read_each_time";
+    job.key_usage = key_usage::read_each_time;
     job.read_B = true;
     job.key_to_use = nullptr;
     recorder->setNextFile(dir / "missing.key");

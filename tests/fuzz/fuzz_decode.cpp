@@ -100,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int result = 0;
     try {
         result =
-            decode_file(path, out_dir, fx.B.get(), fx.J_inv.get(), stem, extension, 0, &written);
+            static_cast<int>(decode_file(path, out_dir, fx.B.get(), fx.J_inv.get(), stem, extension,
+                                         coding_mode::batch, {.written_path = &written}));
     } catch (const ProgramExit& exit) {
         check(exit.status == 1, "a refused input ends with status 1: " + fx.services.last_message);
         result = -1;

@@ -31,8 +31,7 @@ struct Fixture {
 // The key read from `path` as rows x cols, or null when the read ended the program.
 MatrixPtr read_key(const std::string& path, int rows, int cols, std::string_view bytes) {
     try {
-        MatrixPtr key(
-            read_matrix_from_binary_file(rows, cols, path));
+        MatrixPtr key(read_matrix_from_binary_file(rows, cols, path));
         check(key != nullptr, "a key read without a dialog is never null");
         check(bytes.size() >= kKeyBytes, "a short key file is refused");
         for (int i = 0; i < rows; ++i) {

@@ -290,8 +290,9 @@ TEST_P(OutputFileTest, CopiesRangesAtOffsetsBeyondFourGibibytes) {
     EXPECT_EQ(in->size(), far + 10);
     auto out = OutputFile::create_beside(dir / "copy");
     ASSERT_TRUE(out);
-    ASSERT_TRUE(out->copy_from(*in, far + 2, 8));
-    EXPECT_FALSE(out->copy_from(*in, far + 5, 100));  // past the end
+    using Copied = OutputFile::Copied;
+    ASSERT_EQ(out->copy_from(*in, far + 2, 8), Copied::Done);
+    EXPECT_EQ(out->copy_from(*in, far + 5, 100), Copied::SourceEnded);  // past the end
     ASSERT_EQ(out->publish_new(dir / "copy"), OutputFile::Publish::Done);
     EXPECT_EQ(test::read_file(dir / "copy").substr(0, 8), "il-bytes");
 }
@@ -305,8 +306,8 @@ TEST_P(OutputFileTest, CopiesLargeUnalignedRangesExactly) {
     auto out = OutputFile::create_beside(dir / "copy");
     ASSERT_TRUE(out);
     ASSERT_TRUE(out->write("0123456789", 10));
-    ASSERT_TRUE(out->copy_from(*in, 77, content.size() - 77 - 123));
-    ASSERT_TRUE(out->copy_from(*in, 5, 3));  // a small range takes the other road
+    ASSERT_EQ(out->copy_from(*in, 77, content.size() - 77 - 123), OutputFile::Copied::Done);
+    ASSERT_EQ(out->copy_from(*in, 5, 3), OutputFile::Copied::Done);  // the other road
     ASSERT_EQ(out->publish_new(dir / "copy"), OutputFile::Publish::Done);
     EXPECT_EQ(test::read_file(dir / "copy"),
               "0123456789" + content.substr(77, content.size() - 77 - 123) + content.substr(5, 3));
@@ -322,10 +323,12 @@ TEST_P(OutputFileTest, StepsThroughALargeCopyAndStopsWhenAsked) {
         std::vector<std::uint64_t> steps;
         auto out = OutputFile::create_beside(dir / "copy");
         ASSERT_TRUE(out);
-        ASSERT_TRUE(out->copy_from(*in, 1, content.size() - 1, [&](std::uint64_t copied) {
-            steps.push_back(copied);
-            return true;
-        }));
+        ASSERT_EQ(out->copy_from(*in, 1, content.size() - 1,
+                                 [&](std::uint64_t copied) {
+                                     steps.push_back(copied);
+                                     return true;
+                                 }),
+                  OutputFile::Copied::Done);
         ASSERT_EQ(out->publish_new(dir / "copy"), OutputFile::Publish::Done);
         EXPECT_EQ(test::read_file(dir / "copy"), content.substr(1));
         // Bounded steps that rise to the whole length.
@@ -337,8 +340,9 @@ TEST_P(OutputFileTest, StepsThroughALargeCopyAndStopsWhenAsked) {
         int calls = 0;
         auto out = OutputFile::create_beside(dir / "stopped");
         ASSERT_TRUE(out);
-        EXPECT_FALSE(
-            out->copy_from(*in, 0, content.size(), [&](std::uint64_t) { return ++calls < 2; }));
+        EXPECT_EQ(
+            out->copy_from(*in, 0, content.size(), [&](std::uint64_t) { return ++calls < 2; }),
+            OutputFile::Copied::Stopped);
         EXPECT_EQ(calls, 2);
     }
     EXPECT_FALSE(test::exists(dir / "stopped"));
