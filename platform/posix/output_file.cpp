@@ -52,6 +52,20 @@ bool link_unnamed(int fd, const std::string& path) {
     return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
 }
 
+// Gives the file behind fd the owner (as far as this process may: else the
+// group alone) and the permissions of the regular file `older`.
+void take_permissions_of(int fd, const std::string& older) {
+    struct stat st {};
+    if (::lstat(older.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return;
+    }
+    // The owner first: changing it clears the set-id bits the mode then restores.
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    }
+    (void)::fchmod(fd, st.st_mode & 07777);
+}
+
 }  // namespace
 
 using posix::forget_temp;
@@ -162,7 +176,10 @@ bool OutputFile::publish_replacing(const std::string& path) {
     if (publish_new(path) == Publish::Done) {
         return true;
     }
-    // The file replaces something the user had: make its content durable first.
+    // The file replaces something the user had: it takes the older file's
+    // owner where this process may give it, and its permissions; and its
+    // content is made durable first.
+    take_permissions_of(handle_.get(), *host);
     if (::fsync(handle_.get()) != 0) {
         return false;
     }

@@ -116,6 +116,40 @@ TEST(LeftoverTemporaries, TheNextWriterInTheFolderRemovesAKilledWritersTemporary
     EXPECT_TRUE(dir.entries().empty());
 }
 
+// A file replaced by a new one: the new one has the older one's mode, and
+// its owner where the process may give it (as root, another user's).
+TEST(ReplacedFiles, KeepTheirModeAndOwner) {
+    const bool as_root = ::geteuid() == 0;
+    const struct {
+        mode_t mode;
+        uid_t owner;  // of the older file; replaced by the runner's own without root
+    } cases[] = {
+        {0600, 65534},
+        {0640, 65534},
+        {0755, ::geteuid()},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        test::write_file(dir / "a.vek", "older");
+        ASSERT_EQ(::chmod((dir / "a.vek").c_str(), c.mode), 0);
+        const uid_t owner = as_root ? c.owner : ::geteuid();
+        ASSERT_EQ(::chown((dir / "a.vek").c_str(), owner, static_cast<gid_t>(-1)), 0);
+        for (const bool unnamed : {true, false}) {
+            OutputFile::allow_unnamed_files(unnamed);
+            auto out = OutputFile::create_beside(dir / "a.vek");
+            ASSERT_TRUE(out);
+            ASSERT_TRUE(out->write("newer", 5));
+            ASSERT_TRUE(out->publish_replacing(dir / "a.vek"));
+            OutputFile::allow_unnamed_files(true);
+            struct stat st {};
+            ASSERT_EQ(::stat((dir / "a.vek").c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, c.mode) << std::oct << c.mode;
+            EXPECT_EQ(st.st_uid, owner);
+            EXPECT_EQ(test::read_file(dir / "a.vek"), "newer");
+        }
+    }
+}
+
 TEST(LeadingBytes, ReadsFilesAndRefusesWhatIsNeitherFileNorPipe) {
     TempDir dir;
     test::write_file(dir / "short", "abc");
