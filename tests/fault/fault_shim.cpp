@@ -15,6 +15,18 @@
 //                              regular file fails with ENOSPC: a full disk.
 //   VEKDC_FAULT_COUNT_FILE=F   the number of steps taken is written to F when
 //                              the process ends normally.
+//   VEKDC_FAULT_NO_LINK=1      link() and linkat() fail with EPERM, as on FAT and
+//                              exFAT file systems and some network shares, so
+//                              that files are named by rename() alone.
+//   VEKDC_FAULT_SWEEP_FIFOS=R:A  right after the process has created its first
+//                              hidden temporary, and before it returns to the
+//                              program, it asks a cleaner for one sweep of the
+//                              folder (a byte into FIFO R) and waits for it
+//                              to be done (a byte from FIFO A): the worst
+//                              moment for a cleaner to come.
+//   VEKDC_FAULT_SHRINK_AT=N    just before its Nth step of writing, the process
+//   VEKDC_FAULT_SHRINK_FILE=F  finds the file F cut to half its length, as if
+//                              another program had truncated its input.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,8 +48,12 @@ long env_number(const char* name) {
 
 struct Settings {
     bool no_tmpfile = env_number("VEKDC_FAULT_NO_TMPFILE") != 0;
+    bool no_link = env_number("VEKDC_FAULT_NO_LINK") != 0;
     long stop_at = env_number("VEKDC_FAULT_STOP_AT");
     long enospc_at = env_number("VEKDC_FAULT_ENOSPC_AT");
+    long shrink_at = env_number("VEKDC_FAULT_SHRINK_AT");
+    const char* shrink_file = std::getenv("VEKDC_FAULT_SHRINK_FILE");
+    const char* sweep_fifos = std::getenv("VEKDC_FAULT_SWEEP_FIFOS");
 };
 
 const Settings& settings() {
@@ -82,11 +98,49 @@ bool step(bool writes_bytes) {
     if (settings().stop_at > 0 && number == settings().stop_at) {
         ::raise(SIGSTOP);
     }
+    if (settings().shrink_at > 0 && number == settings().shrink_at &&
+        settings().shrink_file != nullptr) {
+        struct stat st {};
+        if (::stat(settings().shrink_file, &st) == 0) {
+            (void)::truncate(settings().shrink_file, st.st_size / 2);
+        }
+    }
     if (writes_bytes && settings().enospc_at > 0 && number >= settings().enospc_at) {
         errno = ENOSPC;
         return false;
     }
     return true;
+}
+
+// Whether a path names a hidden temporary of the programs.
+bool is_hidden_temporary(const char* path) {
+    const std::string text = path;
+    const std::string name =
+        text.substr(text.rfind('/') == std::string::npos ? 0 : text.rfind('/') + 1);
+    return name.rfind(".vekdc-", 0) == 0 && name.size() > 4 &&
+           name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+// One sweep of the cleaner at the other end of the FIFOs, once per process.
+void sweep_once() {
+    static bool swept = false;
+    const char* fifos = settings().sweep_fifos;
+    if (swept || fifos == nullptr) {
+        return;
+    }
+    swept = true;
+    const std::string both = fifos;
+    const auto colon = both.find(':');
+    using Open = int (*)(const char*, int, ...);
+    using Write = ssize_t (*)(int, const void*, size_t);
+    const int request = next<Open>("open")(both.substr(0, colon).c_str(), O_WRONLY | O_CLOEXEC);
+    const int answer = next<Open>("open")(both.substr(colon + 1).c_str(), O_RDONLY | O_CLOEXEC);
+    char byte = 's';
+    if (request >= 0 && answer >= 0 && next<Write>("write")(request, &byte, 1) == 1) {
+        (void)::read(answer, &byte, 1);
+    }
+    ::close(request);
+    ::close(answer);
 }
 
 int open_with(const char* name, const char* path, int flags, mode_t mode) {
@@ -95,7 +149,13 @@ int open_with(const char* name, const char* path, int flags, mode_t mode) {
         return -1;
     }
     using Open = int (*)(const char*, int, ...);
-    return next<Open>(name)(path, flags, mode);
+    const int fd = next<Open>(name)(path, flags, mode);
+    if (fd >= 0 && (flags & O_CREAT) != 0 && (flags & O_EXCL) != 0 && is_hidden_temporary(path)) {
+        const int error = errno;
+        sweep_once();
+        errno = error;
+    }
+    return fd;
 }
 
 int openat_with(const char* name, int dir, const char* path, int flags, mode_t mode) {
@@ -175,14 +235,29 @@ ssize_t copy_file_range(int in_fd, loff_t* in_offset, int out_fd, loff_t* out_of
 
 int linkat(int old_dir, const char* old_path, int new_dir, const char* new_path, int flags) {
     step(false);
+    if (settings().no_link) {
+        errno = EPERM;
+        return -1;
+    }
     using LinkAt = int (*)(int, const char*, int, const char*, int);
     return next<LinkAt>("linkat")(old_dir, old_path, new_dir, new_path, flags);
 }
 
 int link(const char* old_path, const char* new_path) {
     step(false);
+    if (settings().no_link) {
+        errno = EPERM;
+        return -1;
+    }
     using Link = int (*)(const char*, const char*);
     return next<Link>("link")(old_path, new_path);
+}
+
+int renameat2(int old_dir, const char* old_path, int new_dir, const char* new_path,
+              unsigned int flags) {
+    step(false);
+    using Rename = int (*)(int, const char*, int, const char*, unsigned int);
+    return next<Rename>("renameat2")(old_dir, old_path, new_dir, new_path, flags);
 }
 
 int rename(const char* old_path, const char* new_path) {

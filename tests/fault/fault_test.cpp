@@ -13,12 +13,14 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -26,10 +28,12 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/file.h"
 #include "tests/support/test_support.h"
 
 namespace vekdc {
@@ -168,10 +172,14 @@ const Inputs& inputs() {
 
 struct Road {
     const char* name;
-    bool hidden;            // unnamed files taken away
-    const char* older;      // a file the folder holds beforehand
-    int status_when_full;   // exit status on a full disk
-    const char* full_text;  // the start of the message then
+    bool hidden;              // unnamed files taken away
+    bool no_link;             // hard links taken away too, as on FAT
+    const char* older;        // a file the folder holds beforehand
+    bool older_stays;         // whether the road must leave it as it is
+    int status_when_full;     // exit status on a full disk
+    const char* full_text;    // the start of the message then
+    const char* input;        // the input that a shrinking file test cuts, or nullptr
+    const char* shrunk_text;  // the start of the message then
     // The command writing into `folder`.
     std::vector<std::string> (*command)(const std::string& folder);
     // Whether a visible file other than the older one is a whole output.
@@ -216,22 +224,39 @@ bool whole_pairs(const std::vector<std::string>& names) {
     return decoding == encoding;
 }
 
+constexpr const char* kDecoderFull = "dec out file write error";
+constexpr const char* kEncoderFull = "enc out file write error";
+constexpr const char* kKeysFull = "file open error (write_matrix_into_binary_file)";
+constexpr const char* kDecoderShrunk = "file read error (decoder)";
+constexpr const char* kEncoderShrunk = "could not be read (encoder): it became shorter";
+
 const Road kRoads[] = {
-    {"DecoderUnnamed", false, "big.txt", 255, "dec out file write error", decode_into, whole_plain},
-    {"DecoderHidden", true, "big.txt", 255, "dec out file write error", decode_into, whole_plain},
-    {"EncoderReplacing", false, "big.vek", 255, "enc out file write error", encode_into,
-     whole_encoded},
-    {"EncoderReplacingHidden", true, "big.vek", 255, "enc out file write error", encode_into,
-     whole_encoded},
-    {"KeyWriter", false, "older.key", 1, "file open error (write_matrix_into_binary_file)",
-     keys_into, whole_key, whole_pairs},
-    {"KeyWriterHidden", true, "older.key", 1, "file open error (write_matrix_into_binary_file)",
-     keys_into, whole_key, whole_pairs},
+    {"DecoderUnnamed", false, false, "big.txt", true, 255, kDecoderFull, "big.vek", kDecoderShrunk,
+     decode_into, whole_plain},
+    {"DecoderHidden", true, false, "big.txt", true, 255, kDecoderFull, "big.vek", kDecoderShrunk,
+     decode_into, whole_plain},
+    {"DecoderNoLink", true, true, "big.txt", true, 255, kDecoderFull, "big.vek", kDecoderShrunk,
+     decode_into, whole_plain},
+    {"EncoderReplacing", false, false, "big.vek", false, 255, kEncoderFull, "big.txt",
+     kEncoderShrunk, encode_into, whole_encoded},
+    {"EncoderReplacingHidden", true, false, "big.vek", false, 255, kEncoderFull, "big.txt",
+     kEncoderShrunk, encode_into, whole_encoded},
+    {"EncoderNoLink", true, true, "big.vek", false, 255, kEncoderFull, "big.txt", kEncoderShrunk,
+     encode_into, whole_encoded},
+    {"KeyWriter", false, false, "older.key", true, 1, kKeysFull, nullptr, nullptr, keys_into,
+     whole_key, whole_pairs},
+    {"KeyWriterHidden", true, false, "older.key", true, 1, kKeysFull, nullptr, nullptr, keys_into,
+     whole_key, whole_pairs},
+    {"KeyWriterNoLink", true, true, "older.key", true, 1, kKeysFull, nullptr, nullptr, keys_into,
+     whole_key, whole_pairs},
 };
 
 std::vector<std::string> road_settings(const Road& road, std::vector<std::string> more = {}) {
     if (road.hidden) {
         more.push_back("VEKDC_FAULT_NO_TMPFILE=1");
+    }
+    if (road.no_link) {
+        more.push_back("VEKDC_FAULT_NO_LINK=1");
     }
     return more;
 }
@@ -309,6 +334,9 @@ TEST_P(FaultTest, KilledAtARandomStepLeavesNothingPartial) {
         if (road.grouped != nullptr) {
             EXPECT_TRUE(road.grouped(visible_entries(dir, "out")))
                 << testing::PrintToString(visible_entries(dir, "out"));
+        }
+        if (road.older_stays) {
+            EXPECT_EQ(test::read_file(dir / ("out/" + std::string(road.older))), kOlder);
         }
     }
     EXPECT_GE(stopped, static_cast<int>(stops.size()) - 1) << "the runs were killed mid-way";
@@ -403,6 +431,149 @@ TEST_P(FaultTest, AFullSmallDiskLeavesNothingPartial) {
 
 TEST_P(FaultTest, AnInjectedFullDiskLeavesNothingPartial) {
     disk_full(GetParam(), Full::Injected);
+}
+
+// ---------------------------------------------------------------- an input that shrinks
+
+// Another program cuts the input to half while it is read: the input is
+// named with the reason, and nothing is left behind.
+TEST_P(FaultTest, AnInputCutWhileItIsReadIsNamed) {
+    const Road& road = GetParam();
+    if (road.input == nullptr) {
+        GTEST_SKIP() << "the road reads no input file";
+    }
+    TempDir dir;
+    prepare_out(road, dir);
+    const std::string input = dir / road.input;
+    std::filesystem::copy_file(inputs().dir / road.input, input);
+    std::vector<std::string> command = road.command(dir / "out");
+    std::replace(command.begin(), command.end(), inputs().dir / road.input, input);
+    // The first write takes what was read at the start; the cut comes before the copy of the rest.
+    const Outcome cut = run_cli(command, road_settings(road, {"VEKDC_FAULT_SHRINK_AT=2",
+                                                              "VEKDC_FAULT_SHRINK_FILE=" + input}));
+    EXPECT_EQ(cut.status, 1) << cut.err;
+    EXPECT_NE(cut.err.find(road.shrunk_text), std::string::npos) << cut.err;
+    EXPECT_NE(cut.err.find(input), std::string::npos) << cut.err;
+    EXPECT_EQ(visible_entries(dir, "out"), std::vector<std::string>{road.older});
+    EXPECT_FALSE(any_hidden_temporary(dir, "out"));
+}
+
+// ---------------------------------------------------------------- a cleaner elsewhere
+
+// A process in a process-number space of its own that shares a folder (as
+// two containers on one volume do) and clears its leftovers each time it is
+// asked to through a FIFO. Process numbers mean nothing to it across the
+// spaces; only locks do.
+class ForeignCleaner {
+public:
+    ForeignCleaner(const std::string& folder, const std::string& request, const std::string& done)
+        : request_(request), done_(done) {
+        ::mkfifo(request.c_str(), 0600);
+        ::mkfifo(done.c_str(), 0600);
+        int ready[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            if (!own_process_space()) {
+                ::_exit(0);  // says nothing: the test skips
+            }
+            // The first process in the new space is its process 1.
+            const pid_t inner = ::fork();
+            if (inner == 0) {
+                ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+                serve(folder, ready[1]);
+            }
+            ::waitpid(inner, nullptr, 0);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        char answer = 'n';
+        started_ = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+        ::close(ready[0]);
+    }
+    ~ForeignCleaner() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    ForeignCleaner(const ForeignCleaner&) = delete;
+    ForeignCleaner& operator=(const ForeignCleaner&) = delete;
+    bool started() const { return started_; }
+    // The setting that makes vekdc-cli ask for a sweep at its worst moment.
+    std::string setting() const { return "VEKDC_FAULT_SWEEP_FIFOS=" + request_ + ":" + done_; }
+    // One sweep, asked for by the test itself.
+    void sweep() const {
+        const int request = ::open(request_.c_str(), O_WRONLY | O_CLOEXEC);
+        const int done = ::open(done_.c_str(), O_RDONLY | O_CLOEXEC);
+        char byte = 's';
+        if (::write(request, &byte, 1) == 1) {
+            (void)::read(done, &byte, 1);
+        }
+        ::close(request);
+        ::close(done);
+    }
+
+private:
+    // As root, or as root of a new user space where unprivileged ones are allowed.
+    static bool own_process_space() {
+        if (::unshare(CLONE_NEWPID) == 0) {
+            return true;
+        }
+        const uid_t uid = ::getuid();
+        const gid_t gid = ::getgid();
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWPID) != 0) {
+            return false;
+        }
+        test::write_file("/proc/self/setgroups", "deny");
+        test::write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+        test::write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+        return true;
+    }
+
+    // Sweeps the folder once per byte read from the request FIFO.
+    [[noreturn]] void serve(const std::string& folder, int ready) const {
+        // Both ends held open for reading and writing, so that no open waits.
+        const int request = ::open(request_.c_str(), O_RDWR | O_CLOEXEC);
+        const int done = ::open(done_.c_str(), O_RDWR | O_CLOEXEC);
+        (void)::write(ready, "y", 1);
+        char byte = 0;
+        while (::read(request, &byte, 1) == 1) {
+            platform::remove_leftover_temporaries(folder);
+            (void)::write(done, &byte, 1);
+        }
+        ::_exit(0);
+    }
+
+    std::string request_;
+    std::string done_;
+    pid_t pid_ = -1;
+    bool started_ = false;
+};
+
+TEST(ForeignCleanerTest, TakesNoTemporaryThatIsBeingWritten) {
+    TempDir dir;
+    ::mkdir((dir / "plain").c_str(), 0755);
+    ::mkdir((dir / "out").c_str(), 0755);
+    const ForeignCleaner cleaner(dir / "out/", dir / "request", dir / "done");
+    if (!cleaner.started()) {
+        GTEST_SKIP() << "process-number spaces of its own are not permitted here";
+    }
+    // It does clear: a leftover nobody holds goes.
+    test::write_file(dir / "out/.vekdc-7-7-7.tmp", "left over");
+    cleaner.sweep();
+    ASSERT_FALSE(test::exists(dir / "out/.vekdc-7-7-7.tmp"));
+    // The cleaner comes right after the decode's hidden temporary is
+    // created, before it is locked; the file is still decoded.
+    test::write_file(dir / "plain/a.txt", test::pattern_bytes(512, 3));
+    ASSERT_EQ(run_cli({"encode", "-k", kKey, "-o", dir.path(), dir / "plain/a.txt"}, {}).status, 0);
+    const Outcome decoded = run_cli({"decode", "-k", kKey, "-o", dir / "out", dir / "a.vek"},
+                                    {cleaner.setting(), "VEKDC_FAULT_NO_TMPFILE=1"});
+    EXPECT_EQ(decoded.status, 0) << decoded.err;
+    EXPECT_EQ(visible_entries(dir, "out"), std::vector<std::string>{"a.txt"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, FaultTest, testing::ValuesIn(kRoads),
