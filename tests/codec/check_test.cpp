@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "codec/codec.h"
+#include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/recording_services.h"
 #include "tests/support/test_support.h"
 
@@ -255,23 +257,33 @@ TEST_F(InspectionTest, PlainFilesAreCheckedAsTheBatchEncoderWould) {
 TEST(OutputCollisions, EntriesThatWouldWriteTheSameFileArePaired) {
     struct Case {
         std::vector<std::string> files;
+        bool folds_case;  // the output folder's file system
         std::vector<std::pair<std::size_t, std::size_t>> pairs;
     } cases[] = {
-        {{"a.txt", "b.txt"}, {}},
-        {{"a.txt", "x/a.doc"}, {{0, 1}}},
-        {{"a.txt", "a.pdf"}, {}},  // the refused name writes nothing
-        {{"a.txt", "a.doc", "b.gif", "a.htm"}, {{0, 1}, {0, 3}}},
-        {{"a.txt", "a.txt"}, {{0, 1}}},
+        {{"a.txt", "b.txt"}, false, {}},
+        {{"a.txt", "x/a.doc"}, false, {{0, 1}}},
+        {{"a.txt", "a.pdf"}, false, {}},  // the refused name writes nothing
+        {{"a.txt", "a.doc", "b.gif", "a.htm"}, false, {{0, 1}, {0, 3}}},
+        {{"a.txt", "a.txt"}, false, {{0, 1}}},
+        {{"a.txt", "A.doc"}, false, {}},
+        {{"a.txt", "A.doc"}, true, {{0, 1}}},  // a.vek and A.vek are one file there
     };
     for (const auto& c : cases) {
-        const auto found = output_collisions(c.files, "out/");
+        const auto found = output_collisions(c.files, "out/", c.folds_case);
         std::vector<std::pair<std::size_t, std::size_t>> pairs;
         for (const auto& collision : found) {
             pairs.emplace_back(collision.first, collision.second);
-            EXPECT_EQ(collision.output, "out/a.vek");
+            EXPECT_EQ(collision.output, "out/" +
+                                            c.files[collision.second].substr(
+                                                c.files[collision.second].rfind('/') + 1, 1) +
+                                            ".vek");
         }
         EXPECT_EQ(pairs, c.pairs) << c.files.size() << " files";
     }
+    // Where the folder lies on an ordinary file system, case is not folded;
+    // on Windows it always is.
+    TempDir dir;
+    EXPECT_EQ(platform::folder_folds_case(dir / "not/yet/made/"), platform::kDrivesAreNative);
 }
 
 // A pipe or a folder given as an input is refused at once, never waited on.

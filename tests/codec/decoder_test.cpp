@@ -117,15 +117,21 @@ TEST_F(DecoderTest, NeverReplacesAnExistingFile) {
     const std::string first_choice = out_dir() + test::kSep + "report.doc";
     test::write_file(first_choice, "the user's own report");
     std::string written;
+    const std::int64_t before = platform::tick_count();
     EXPECT_EQ(decode(vek, out_dir(), &written), 1);
+    const std::int64_t after = platform::tick_count();
     EXPECT_EQ(stem, "report");  // the plain stem, not the suffixed one
     EXPECT_EQ(test::read_file(first_choice), "the user's own report");
     ASSERT_NE(written, first_choice);
     EXPECT_EQ(test::read_file(written), content);
+    // Stem, tick count and extension, nothing between them.
     const std::string name = std::filesystem::path(written).filename().string();
     ASSERT_GT(name.size(), std::string("report.doc").size());
-    EXPECT_EQ(name.substr(0, 6), "report");
-    EXPECT_EQ(name.substr(name.size() - 4), ".doc");
+    ASSERT_EQ(name.substr(0, 6), "report");
+    ASSERT_EQ(name.substr(name.size() - 4), ".doc");
+    const std::string tick = name.substr(6, name.size() - 10);
+    EXPECT_EQ(tick, std::to_string(std::stoll(tick)));
+    EXPECT_TRUE(before <= std::stoll(tick) && std::stoll(tick) <= after) << tick;
 }
 
 TEST_F(DecoderTest, TakesALaterTickWhenTheSuffixedNameIsTakenToo) {
