@@ -273,10 +273,7 @@ TEST(OutputCollisions, EntriesThatWouldWriteTheSameFileArePaired) {
         std::vector<std::pair<std::size_t, std::size_t>> pairs;
         for (const auto& collision : found) {
             pairs.emplace_back(collision.first, collision.second);
-            EXPECT_EQ(collision.output, "out/" +
-                                            c.files[collision.second].substr(
-                                                c.files[collision.second].rfind('/') + 1, 1) +
-                                            ".vek");
+            EXPECT_EQ(collision.output, encoded_path(c.files[collision.second], "out/"));
         }
         EXPECT_EQ(pairs, c.pairs) << c.files.size() << " files";
     }
