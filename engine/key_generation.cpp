@@ -51,7 +51,7 @@ void complete_opposite(Matrix A, Matrix J, int m, int n, Matrix B) {
 }  // namespace
 
 double CMatrixCipher::unit_random() {
-    return platform::crt_rand() / 32767.0;
+    return platform::crt_rand() / static_cast<double>(platform::kCrtRandMax);
 }
 
 Matrix CMatrixCipher::make_key_matrix(int rows, int cols, int kind, int reseed, int seed) {
