@@ -28,7 +28,7 @@
 #include "app/VekDCView.h"
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
-#include "platform/recording_services.h"
+#include "testing/recording_services.h"
 
 using namespace vekdc;
 

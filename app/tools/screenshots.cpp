@@ -29,7 +29,7 @@
 #include "browser/LeftView.h"
 #include "browser/MainFrm.h"
 #include "platform/qt/qt_services.h"
-#include "platform/recording_services.h"
+#include "testing/recording_services.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "Common/matrix/matrix.h"
-#include "platform/recording_services.h"
+#include "testing/recording_services.h"
 
 namespace vekdc {
 class CLeftView;

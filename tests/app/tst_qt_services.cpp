@@ -24,7 +24,7 @@
 #include "platform/launch.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/ui_thread_services.h"
-#include "platform/recording_services.h"
+#include "testing/recording_services.h"
 
 using namespace vekdc;
 using namespace vekdc::platform;

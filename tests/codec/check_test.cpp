@@ -13,7 +13,7 @@
 #include "codec/codec.h"
 #include "platform/file.h"
 #include "platform/paths.h"
-#include "platform/recording_services.h"
+#include "testing/recording_services.h"
 #include "tests/support/test_support.h"
 
 namespace vekdc {

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "codec/codec.h"
-#include "platform/recording_services.h"
 #include "platform/runtime.h"
+#include "testing/recording_services.h"
 #include "tests/support/test_support.h"
 
 namespace vekdc {

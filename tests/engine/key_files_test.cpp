@@ -6,8 +6,8 @@
 
 #include "engine/key_files.h"
 #include "engine/matrix_cipher.h"
-#include "platform/recording_services.h"
 #include "platform/runtime.h"
+#include "testing/recording_services.h"
 #include "tests/support/test_support.h"
 
 namespace vekdc {

@@ -7,7 +7,7 @@
 
 #include "engine/matrix_cipher.h"
 #include "platform/launch.h"
-#include "platform/recording_services.h"
+#include "testing/recording_services.h"
 #include "tests/support/test_support.h"
 
 namespace vekdc {

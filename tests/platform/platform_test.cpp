@@ -15,8 +15,8 @@
 #include "platform/file.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
-#include "platform/recording_services.h"
 #include "platform/runtime.h"
+#include "testing/recording_services.h"
 #include "tests/support/test_support.h"
 
 namespace vekdc::platform {

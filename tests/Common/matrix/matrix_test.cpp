@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "Common/matrix/matrix.h"
-#include "platform/recording_services.h"
+#include "testing/recording_services.h"
 
 namespace vekdc {
 namespace {

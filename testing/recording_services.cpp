@@ -1,4 +1,4 @@
-#include "platform/recording_services.h"
+#include "testing/recording_services.h"
 
 #include <iostream>
 
