@@ -17,29 +17,16 @@
 namespace vekdc {
 
 cipher_block encipher(const plain_vector& x, Matrix A) {
-    MatrixPtr vector(alloc_matrix(kPlainLength, 1));
-    for (int i = 0; i < kPlainLength; ++i) {
-        vector.get()[i][0] = x[static_cast<std::size_t>(i)];
-    }
-    MatrixPtr y(multiply_matrix(A, vector.get(), kBlockLength, kPlainLength, 1));
     cipher_block block{};
-    for (int i = 0; i < kBlockLength; ++i) {
-        block[static_cast<std::size_t>(i)] = y.get()[i][0];
-    }
+    multiply_vector(A, x.data(), kBlockLength, kPlainLength, block.data());
     return block;
 }
 
 plain_vector decipher_values(const cipher_block& block, Matrix B, Matrix J_inv) {
-    MatrixPtr x(alloc_matrix(kBlockLength, 1));
-    for (int i = 0; i < kBlockLength; ++i) {
-        x.get()[i][0] = block[static_cast<std::size_t>(i)];
-    }
-    MatrixPtr v(multiply_matrix(B, x.get(), kPlainLength, kBlockLength, 1));
-    MatrixPtr y(multiply_matrix(J_inv, v.get(), kPlainLength, kPlainLength, 1));
+    plain_vector v{};
+    multiply_vector(B, block.data(), kPlainLength, kBlockLength, v.data());
     plain_vector values{};
-    for (int i = 0; i < kPlainLength; ++i) {
-        values[static_cast<std::size_t>(i)] = y.get()[i][0];
-    }
+    multiply_vector(J_inv, v.data(), kPlainLength, kPlainLength, values.data());
     return values;
 }
 
@@ -234,6 +221,19 @@ std::string encoded_path(const std::string& path, const std::string& out_dir) {
 
 namespace {
 
+// Whether a path has "." or ".." steps or doubled separators that make
+// another spelling of it.
+bool needs_normalizing(std::string_view path) {
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const bool step_start = i == 0 || platform::is_path_separator(path[i - 1]);
+        if ((step_start && path[i] == '.') || (i > 0 && platform::is_path_separator(path[i]) &&
+                                               platform::is_path_separator(path[i - 1]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string folded(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') {
@@ -260,7 +260,9 @@ std::vector<output_collision> output_collisions(const std::vector<std::string>& 
             continue;
         }
         const std::string output = encoded_path(files[i], out_dir);
-        std::string key = std::filesystem::path(output).lexically_normal().string();
+        std::string key = needs_normalizing(output)
+                              ? std::filesystem::path(output).lexically_normal().string()
+                              : output;
         if (fold) {
             key = folded(std::move(key));
         }

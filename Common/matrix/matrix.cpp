@@ -118,18 +118,35 @@ void copy_matrix(Matrix source, Matrix destination, int rows, int cols) {
     }
 }
 
+namespace {
+
+// One element of a product: row i of P times a column, summed from k = 0
+// upward as sum = P(i,k) * column(k) + sum.
+template <typename Column>
+double row_times(const double* row, int inner, Column column) {
+    double sum = 0.0;
+    for (int k = 0; k < inner; ++k) {
+        sum = row[k] * column(k) + sum;
+    }
+    return sum;
+}
+
+}  // namespace
+
 Matrix multiply_matrix(Matrix P, Matrix Q, int rows, int inner, int cols) {
     Matrix R = alloc_matrix(rows, cols);
     for (int i = 0; i < rows; ++i) {
         for (int j = 0; j < cols; ++j) {
-            double sum = 0.0;
-            for (int k = 0; k < inner; ++k) {
-                sum = P[i][k] * Q[k][j] + sum;
-            }
-            R[i][j] = sum;
+            R[i][j] = row_times(P[i], inner, [&](int k) { return Q[k][j]; });
         }
     }
     return R;
+}
+
+void multiply_vector(Matrix P, const double* x, int rows, int inner, double* y) {
+    for (int i = 0; i < rows; ++i) {
+        y[i] = row_times(P[i], inner, [x](int k) { return x[k]; });
+    }
 }
 
 }  // namespace vekdc

@@ -45,6 +45,9 @@ using IvectorPtr = std::unique_ptr<std::int32_t[], IvectorDeleter>;
 void copy_matrix(Matrix source, Matrix destination, int rows, int cols);
 // New rows x cols matrix P*Q; each sum runs from k = 0 upward as sum = P(i,k)*Q(k,j) + sum.
 Matrix multiply_matrix(Matrix P, Matrix Q, int rows, int inner, int cols);
+// The product of P with the column vector x into y (rows values), summed as
+// multiply_matrix sums: the same bits, without a matrix to allocate.
+void multiply_vector(Matrix P, const double* x, int rows, int inner, double* y);
 
 // ------------------------------------------------------------ LU decomposition and inversion
 inline constexpr double kTinyPivot = 1.0e-20;
