@@ -41,14 +41,15 @@ else
     build_type="${BUILD_TYPE:-RelWithDebInfo}"
 fi
 
-# What building and running needs.
+# What building and running needs (pkgconf finds xcb-xkb, without which the
+# window's lock-key indicators would stay empty).
 packages=(
     g++ make cmake help2man
     libgtest-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-translations-l10n fonts-ipafont-gothic
-    libxcb-xkb-dev
+    pkgconf libxcb-xkb-dev
 )
 # What the tests need besides: a virtual display, the second Japanese font,
 # clang's fuzzing runtime, the Windows cross compiler and wine, the
@@ -79,6 +80,9 @@ install_missing() {
         fi
     done
     if [ ${#missing[@]} -eq 0 ]; then
+        if [ "$mode" = deps ]; then
+            echo "All the packages that '$needed_for' needs are installed."
+        fi
         return 0
     fi
     if [ "$(id -u)" -ne 0 ]; then

@@ -25,7 +25,7 @@ constexpr std::array kCommands = {
         "the extension its header records, and prints one line per written file. An existing "
         "file is never replaced: a decoded file whose name is taken gets a tick count added. A "
         "FILE that is missing, cannot be read or is not an encrypted file is named and skipped; "
-        "the others are still decoded.\n"
+        "the others are still decoded. Names with control characters are printed escaped.\n"
         "Exit status: 0 when every file was decoded; 1 when some file could not be read or is "
         "not an encrypted file; 2 when the key did not open some file; 255 when the output "
         "folder cannot be written. The first of 255, 1 and 2 that applies wins."},
@@ -78,7 +78,8 @@ constexpr std::array kOptions = {
     option_spec{'\0', "encoding-key", "A.KEY",
                 "12 x 11 encoding key file; the matching decoding key is derived from it", kEncode},
     option_spec{'o', "output", "DIR",
-                "output folder, created when it does not exist (default: the current folder)",
+                "output folder, made when a file is about to be written into it and it does not "
+                "exist (default: the current folder)",
                 kDecode | kEncode},
     option_spec{'\0', "view", "",
                 "open decoded pictures, fonts, sounds and videos in a viewer; before opening "
@@ -112,7 +113,9 @@ constexpr std::string_view kIntroduction =
 // (status, meaning) of the exit status table of the whole program.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kStatuses = {{
     {"0", "every file was decoded, encoded or opened by a key; every key was written"},
-    {"1", "a file or key could not be read, was refused or was not written"},
+    {"1",
+     "a file or key could not be read, was refused or was not written, or standard output "
+     "could not be written"},
     {"2", "a given key did not open some file (decode, check)"},
     {"64", "the command line is wrong"},
     {"255", "the output folder cannot be written (decode, encode)"},
