@@ -114,7 +114,8 @@ file_problem read_encrypted_head(encrypted_file& file, const platform::InputFile
 encrypted_file open_encrypted_file(const std::string& path, std::size_t head) {
     encrypted_file file;
     auto opening = platform::InputFile::open_regular(path);
-    file.inspection.problem = detail::open_problem(opening, file.inspection.error_number);
+    file.inspection.problem =
+        detail::kind_problem(opening.kind, opening.error, file.inspection.error_number);
     if (file.inspection.problem != file_problem::none) {
         return file;
     }
@@ -164,28 +165,12 @@ file_problem plain_problem(const std::string& path, std::uint64_t size, int clea
     return file_problem::none;
 }
 
-file_problem kind_problem(const platform::FileStatus& status, int& error_number) {
-    switch (status.kind) {
-        case platform::FileKind::Missing:
-            error_number = status.error;
-            return file_problem::missing;
-        case platform::FileKind::Folder:
-            return file_problem::folder;
-        case platform::FileKind::Pipe:
-        case platform::FileKind::Other:
-            return file_problem::not_regular;
-        case platform::FileKind::Regular:
-            break;
-    }
-    return file_problem::none;
-}
-
 }  // namespace
 
 plain_inspection inspect_plain_file(const std::string& path, int clear_prefix_length) {
     plain_inspection result;
     const platform::FileStatus status = platform::file_status(path);
-    result.problem = kind_problem(status, result.error_number);
+    result.problem = detail::kind_problem(status.kind, status.error, result.error_number);
     if (result.problem == file_problem::none) {
         result.size = status.size;
         result.problem = plain_problem(path, result.size, clear_prefix_length, result.type_code);
@@ -197,7 +182,7 @@ plain_file open_plain_file(const std::string& path, int clear_prefix_length) {
     plain_file file;
     plain_inspection& seen = file.inspection;
     auto opening = platform::InputFile::open_regular(path);
-    seen.problem = detail::open_problem(opening, seen.error_number);
+    seen.problem = detail::kind_problem(opening.kind, opening.error, seen.error_number);
     if (seen.problem != file_problem::none) {
         return file;
     }

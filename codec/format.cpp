@@ -190,8 +190,8 @@ std::array<unsigned char, kBlockBytes> bytes_of_block(const cipher_block& block)
     return bytes;
 }
 
-file_problem open_problem(const platform::InputFile::Opening& opening, int& error_number) {
-    switch (opening.kind) {
+file_problem kind_problem(platform::FileKind kind, int error, int& error_number) {
+    switch (kind) {
         case platform::FileKind::Regular:
             return file_problem::none;
         case platform::FileKind::Folder:
@@ -202,9 +202,8 @@ file_problem open_problem(const platform::InputFile::Opening& opening, int& erro
         case platform::FileKind::Missing:
             break;
     }
-    error_number = opening.error;
-    return opening.error == ENOENT || opening.error == ENOTDIR ? file_problem::missing
-                                                               : file_problem::cannot_read;
+    error_number = error;
+    return error == ENOENT || error == ENOTDIR ? file_problem::missing : file_problem::cannot_read;
 }
 
 file_problem read_bytes(const platform::InputFile& in, unsigned char* buffer, std::size_t length,
@@ -254,7 +253,7 @@ std::optional<std::pair<std::string, platform::InputFile>> choose_and_open(
     auto opening = platform::InputFile::open_regular(*chosen);
     if (!opening.file) {
         int error = 0;
-        const file_problem problem = open_problem(opening, error);
+        const file_problem problem = kind_problem(opening.kind, opening.error, error);
         platform::app_message(platform::shown_path(*chosen) + " cannot be opened (" + who +
                               "): " + problem_text(problem, error));
         return std::nullopt;

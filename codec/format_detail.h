@@ -46,8 +46,9 @@ inline void store_f64(double value, unsigned char* p) {
 cipher_block block_from_bytes(const unsigned char* bytes);
 std::array<unsigned char, kBlockBytes> bytes_of_block(const cipher_block& block);
 
-// What keeps a path from being read, by what opening it found.
-file_problem open_problem(const platform::InputFile::Opening& opening, int& error_number);
+// What keeps a path from being read, by what the system found there (when
+// missing, `error` says why and goes into error_number).
+file_problem kind_problem(platform::FileKind kind, int error, int& error_number);
 
 // Reads `length` bytes at `offset`; the problem (cannot_read, shrunk) when it
 // cannot, none when it did.

@@ -142,16 +142,6 @@ InputFile::Opening InputFile::open_regular(const std::string& path) {
     return opening;
 }
 
-std::optional<InputFile> InputFile::open(const std::string& path) {
-    Opening opening = open_regular(path);
-    if (!opening.file) {
-        errno = opening.kind == FileKind::Folder    ? EISDIR
-                : opening.kind == FileKind::Missing ? opening.error
-                                                    : EINVAL;
-    }
-    return std::move(opening.file);
-}
-
 bool InputFile::read_at(void* buffer, std::size_t length, std::uint64_t offset) const {
     auto* out = static_cast<char*>(buffer);
     while (length > 0) {

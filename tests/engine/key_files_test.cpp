@@ -15,42 +15,28 @@ namespace {
 
 using test::TempDir;
 
-MatrixPtr filled(int rows, int cols) {
-    MatrixPtr m(alloc_matrix(rows, cols));
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) {
-            m.get()[i][j] = i * 100 + j + 0.125;
-        }
-    }
-    return m;
-}
-
 std::string key_bytes(Matrix m, int rows, int cols) {
     const auto bytes = matrix_file_bytes(false, m, rows, cols);
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::string name_of(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
-}
-
 // The keys of a pair share one suffix: each name of the pair is free under it.
 TEST(KeyFiles, KeysOfAGroupShareTheirSuffix) {
     TempDir dir;
-    MatrixPtr b = filled(11, 12);
-    MatrixPtr a = filled(12, 11);
+    MatrixPtr b = test::filled_matrix(11, 12);
+    MatrixPtr a = test::filled_matrix(12, 11);
     test::write_file(dir / "A_12_11_t", "older A");
     const written_keys first = write_key_files(
         {{b.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
     ASSERT_EQ(first.paths.size(), 2u);
     EXPECT_FALSE(first.suffix.empty());
-    EXPECT_EQ(name_of(first.paths[0]), "B_11_12_t" + first.suffix);
-    EXPECT_EQ(name_of(first.paths[1]), "A_12_11_t" + first.suffix);
+    EXPECT_EQ(test::file_name(first.paths[0]), "B_11_12_t" + first.suffix);
+    EXPECT_EQ(test::file_name(first.paths[1]), "A_12_11_t" + first.suffix);
     EXPECT_EQ(test::read_file(dir / "A_12_11_t"), "older A");
     EXPECT_FALSE(test::exists(dir / "B_11_12_t"));
     EXPECT_EQ(test::read_file(first.paths[1]), key_bytes(a.get(), 12, 11));
     // A second pair of the same name in the same tick takes yet another suffix.
-    MatrixPtr other = filled(11, 12);
+    MatrixPtr other = test::filled_matrix(11, 12);
     other.get()[0][0] = 42.0;
     const written_keys second = write_key_files(
         {{other.get(), 11, 12, "B_11_12_t"}, {a.get(), 12, 11, "A_12_11_t"}}, dir.path() + "/");
@@ -61,7 +47,7 @@ TEST(KeyFiles, KeysOfAGroupShareTheirSuffix) {
 
 TEST(KeyFiles, TheDialogAsksForTheKeyFile) {
     TempDir dir;
-    MatrixPtr m = filled(11, 12);
+    MatrixPtr m = test::filled_matrix(11, 12);
     write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
     platform::ScopedRecorder recorder;
     recorder->setNextFile(dir / "k.key");

@@ -217,6 +217,16 @@ MatrixPtr make_decoding_key(unsigned seed) {
     return MatrixPtr(CMatrixCipher::make_key_matrix(kPlainLength, kBlockLength, 0, 0, 1));
 }
 
+MatrixPtr filled_matrix(int rows, int cols) {
+    MatrixPtr m(alloc_matrix(rows, cols));
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            m.get()[i][j] = i * 100 + j + 0.125;
+        }
+    }
+    return m;
+}
+
 MatrixPtr identity_matrix(int n) {
     MatrixPtr J(alloc_matrix(n, n));
     for (int i = 0; i < n; ++i) {

@@ -120,6 +120,8 @@ MatrixPtr encoding_key_for(Matrix B);
 std::string encode_with(Matrix B, const std::string& plain_path, const std::string& out_dir,
                         int clear_prefix_length = 0, int header_extra = 1);
 
+// A rows x cols matrix whose element (i, j) is i * 100 + j + 0.125.
+MatrixPtr filled_matrix(int rows, int cols);
 // The n x n identity.
 MatrixPtr identity_matrix(int n);
 // The little-endian double at `offset` of a byte string.

@@ -21,19 +21,9 @@ namespace {
 
 using test::TempDir;
 
-MatrixPtr filled(int rows, int cols) {
-    MatrixPtr m(alloc_matrix(rows, cols));
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) {
-            m.get()[i][j] = i * 100 + j + 0.125;
-        }
-    }
-    return m;
-}
-
 TEST(MatrixFile, RowMajorLittleEndianWithoutHeader) {
     TempDir dir;
-    MatrixPtr m = filled(2, 3);
+    MatrixPtr m = test::filled_matrix(2, 3);
     write_matrix_into_binary_file(false, m.get(), 2, 3, "m.key", dir.path() + "/");
     const std::string bytes = test::read_file(dir / "m.key");
     ASSERT_EQ(bytes.size(), 48u);
@@ -46,7 +36,7 @@ TEST(MatrixFile, RowMajorLittleEndianWithoutHeader) {
 
 TEST(MatrixFile, HeaderFlagWritesTheLowBytesOfTheShape) {
     TempDir dir;
-    MatrixPtr m = filled(2, 3);
+    MatrixPtr m = test::filled_matrix(2, 3);
     write_matrix_into_binary_file(true, m.get(), 2, 3, "h.key", dir.path() + "/");
     const std::string bytes = test::read_file(dir / "h.key");
     ASSERT_EQ(bytes.size(), 50u);
@@ -57,7 +47,7 @@ TEST(MatrixFile, HeaderFlagWritesTheLowBytesOfTheShape) {
 
 TEST(MatrixFile, FolderAndNameJoinWithoutASeparator) {
     TempDir dir;
-    MatrixPtr m = filled(1, 1);
+    MatrixPtr m = test::filled_matrix(1, 1);
     write_matrix_into_binary_file(false, m.get(), 1, 1, "joined.key", dir.path() + "/pre_");
     EXPECT_TRUE(test::exists(dir / "pre_joined.key"));
     platform::set_environment_variable("VEKDC_DRIVE_D", dir.path());
@@ -93,7 +83,7 @@ std::string name_of(const std::string& path) {
 // under the name with a tick before the extension, unless the name already
 // holds exactly this key.
 TEST(MatrixFile, NeverReplacesAFileAndSaysWhereTheKeyWent) {
-    MatrixPtr m = filled(11, 12);
+    MatrixPtr m = test::filled_matrix(11, 12);
     const std::string key = key_bytes(m.get(), 11, 12);
     const struct {
         const char* held;  // nullptr: the name is free
@@ -136,7 +126,7 @@ TEST(MatrixFile, NeverReplacesAFileAndSaysWhereTheKeyWent) {
 // neither a file nor a pipe is refused by name without being waited on.
 TEST(MatrixFile, ReadsAKeyThroughAPipe) {
     TempDir dir;
-    MatrixPtr m = filled(11, 12);
+    MatrixPtr m = test::filled_matrix(11, 12);
     const std::string fifo = dir / "key.fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // More than a pipe holds at once, so a reader that stops early would leave the writer blocked.
@@ -161,7 +151,7 @@ TEST(MatrixFile, ReadsAKeyThroughAPipe) {
 
 TEST(MatrixFile, ReadsBackWhatWasWrittenAndIgnoresExtraBytes) {
     TempDir dir;
-    MatrixPtr m = filled(11, 12);
+    MatrixPtr m = test::filled_matrix(11, 12);
     write_matrix_into_binary_file(false, m.get(), 11, 12, "k.key", dir.path() + "/");
     test::write_file(dir / "long.key", test::read_file(dir / "k.key") + std::string(944, '\x7f'));
     for (const char* name : {"k.key", "long.key"}) {
@@ -197,7 +187,7 @@ TEST(MatrixFileDeathTest, UnreadableOrShortKeysEndTheProgramWithAMessage) {
 
 TEST(MatrixFileDeathTest, AnUnwritableKeyEndsTheProgram) {
     TempDir dir;
-    MatrixPtr m = filled(1, 1);
+    MatrixPtr m = test::filled_matrix(1, 1);
     EXPECT_EXIT(write_matrix_into_binary_file(false, m.get(), 1, 1, "k.key", dir / "none/"),
                 testing::ExitedWithCode(1),
                 "^VekDC: file open error \\(write_matrix_into_binary_file\\)\n"

@@ -1,7 +1,7 @@
-// What an output file does the same on every system: it owns its handle
-// and its hidden temporary, and a file given up before it is published
-// leaves nothing behind (each back end's discard() says how). Also the
-// making of the folders outputs go into.
+// What files do the same on every system: an input opened without its
+// kind's details; an output owns its handle and its hidden temporary, and a
+// file given up before it is published leaves nothing behind (each back
+// end's discard() says how); the folders outputs go into are made.
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -11,6 +11,16 @@
 #include "platform/paths.h"
 
 namespace vekdc::platform {
+
+std::optional<InputFile> InputFile::open(const std::string& path) {
+    Opening opening = open_regular(path);
+    if (!opening.file) {
+        errno = opening.kind == FileKind::Folder    ? EISDIR
+                : opening.kind == FileKind::Missing ? opening.error
+                                                    : EINVAL;
+    }
+    return std::move(opening.file);
+}
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : handle_(std::move(other.handle_)), temp_path_(std::move(other.temp_path_)) {
