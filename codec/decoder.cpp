@@ -38,8 +38,12 @@ std::string publish_decoded(platform::OutputFile& out, const std::string& out_di
     platform::TickSequence ticks;
     std::string suffix;  // none for the first choice
     for (;;) {
-        const std::string chosen =
-            out_dir + platform::suffixed_name(stem + "." + extension, suffix);
+        std::string name = platform::suffixed_name(stem + "." + extension, suffix);
+        if (platform::name_length(name) > platform::kLongestName && !stem.empty()) {
+            drop_last_character(stem);
+            continue;
+        }
+        const std::string chosen = out_dir + name;
         switch (out.publish_new(chosen)) {
             case platform::OutputFile::Publish::Done:
                 return chosen;
@@ -48,7 +52,7 @@ std::string publish_decoded(platform::OutputFile& out, const std::string& out_di
                 continue;
             case platform::OutputFile::Publish::Failed:
                 if (errno == ENAMETOOLONG && !stem.empty()) {
-                    drop_last_character(stem);
+                    drop_last_character(stem);  // a file system of shorter names
                     continue;
                 }
                 fatal_error(about_file("dec out file open error", chosen, errno), -1);

@@ -96,6 +96,19 @@ std::string shown_path(std::string_view path) {
     return shown + "'";
 }
 
+std::size_t name_length(std::string_view name) {
+    if constexpr (!kDrivesAreNative) {
+        return name.size();
+    }
+    // UTF-16 units: one for each sequence up to three bytes, two for four.
+    std::size_t units = 0;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += (byte & 0xC0) == 0x80 ? 0 : (byte >= 0xF0 ? 2 : 1);
+    }
+    return units;
+}
+
 std::string suffixed_name(std::string_view name, std::string_view suffix) {
     const auto dot = name.rfind('.');
     const std::size_t at = dot == std::string_view::npos ? name.size() : dot;

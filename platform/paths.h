@@ -51,6 +51,12 @@ std::optional<std::string> host_path(std::string_view path);
 // shows such names on a terminal. An empty path shows as ''.
 std::string shown_path(std::string_view path);
 
+// The longest name a folder entry can have on this system's file systems, as
+// name_length() counts: 255 bytes on POSIX systems, 255 UTF-16 units on Windows.
+inline constexpr std::size_t kLongestName = 255;
+// The length of a UTF-8 name as the system counts it.
+std::size_t name_length(std::string_view name);
+
 // `name` with `suffix` put before its extension (the text from its last "."),
 // or at its end when it has none: "a.doc" with "123" gives "a123.doc".
 std::string suffixed_name(std::string_view name, std::string_view suffix);

@@ -379,6 +379,8 @@ Moved move_temporary(HANDLE file, const std::string& temp, const std::string& ta
     const DWORD error = ::GetLastError();
     set_delete_pending(file, true);
     set_hidden(file, true);
+    ::SetLastError(error);
+    win32::set_errno_from_last_error();  // why, for the caller
     return (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) ? Moved::Exists
                                                                          : Moved::Failed;
 }
