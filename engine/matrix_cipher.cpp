@@ -248,15 +248,16 @@ entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A
     std::string written;
     const progress_watch watch = watch_for(job_step::encode, index, observer);
     const coding_extras extras = extras_for(job, written, watch);
-    plain_file file = path.empty() ? plain_file{} : open_plain_file(path, o.clear_prefix_length);
-    const file_problem problem = file.inspection.problem;
-    const bool refused_name =
-        problem == file_problem::refused_type || problem == file_problem::vek_type;
-    if (path.empty() || (refused_name && !o.skip_unusable_files)) {
-        // The batch encoder's own refusals: a missing name, a type it does not take.
-        std::string unused = path;
+    if (path.empty()) {
+        std::string unused;
         encode_file(unused, job.encode_folder, A, coding_mode::batch, true, o.clear_prefix_length,
-                    o.header_extra, extras, &check);
+                    o.header_extra, extras, &check);  // the encoder's refusal of a missing name
+    }
+    plain_file file = open_plain_file(path, o.clear_prefix_length);
+    const file_problem problem = file.inspection.problem;
+    if ((problem == file_problem::refused_type || problem == file_problem::vek_type) &&
+        !o.skip_unusable_files) {
+        file_type_code(last_three_characters(path), path);  // a refusal that ends the run
     }
     if (problem != file_problem::none) {
         return unusable_entry(job, job_step::encode, index, path,
