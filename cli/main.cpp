@@ -36,6 +36,8 @@ int run(const vekdc::cli::parsed_command& command) {
 
 int main(int argc, char** argv) {
     vekdc::platform::keep_standard_streams_apart();
+    vekdc::cli::prepare_output(
+        vekdc::platform::is_terminal(vekdc::platform::StandardStream::Output));
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const int status = std::visit(
         [](const auto& parsed) -> int {

@@ -20,6 +20,14 @@ void note_loss() {
 
 }  // namespace
 
+void prepare_output(bool to_terminal) {
+    if (!to_terminal) {
+        // Lines go out in large writes; a terminal keeps its line buffering.
+        static char buffer[1 << 16];
+        std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    }
+}
+
 void print_text(std::string_view text) {
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {

@@ -8,6 +8,8 @@
 
 namespace vekdc::cli {
 
+// Sets standard output up before anything is printed to it.
+void prepare_output(bool to_terminal);
 // Prints one line; the line feed is added.
 void print_line(std::string_view line);
 // Prints text as it stands.

@@ -25,6 +25,9 @@ cipher_block encipher(const plain_vector& x, Matrix A) {
 plain_vector decipher_values(const cipher_block& block, Matrix B, Matrix J_inv) {
     plain_vector v{};
     multiply_vector(B, block.data(), kPlainLength, kBlockLength, v.data());
+    if (J_inv == nullptr) {
+        return v;
+    }
     plain_vector values{};
     multiply_vector(J_inv, v.data(), kPlainLength, kPlainLength, values.data());
     return values;

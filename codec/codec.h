@@ -85,12 +85,15 @@ using plain_block = std::array<std::uint8_t, kPlainLength>;
 
 // The block A * x of a plain vector, computed as the encoder computes it.
 cipher_block encipher(const plain_vector& x, Matrix A);
-// The values J_inv * (B * block), unrounded.
+// The values J_inv * (B * block), unrounded. A caller that knows J_inv to be
+// exactly the identity may pass null for it and save its product: the values
+// are then the same, but for the sign of a zero, which rounds alike.
 plain_vector decipher_values(const cipher_block& block, Matrix B, Matrix J_inv);
 // The largest distance of a value from its nearest integer; infinity when a
 // value is not finite.
 double integer_deviation(const plain_vector& values);
-// The type element and the ten plain bytes when the key opens the block.
+// The type element and the ten plain bytes when the key opens the block
+// (J_inv as for decipher_values).
 std::optional<plain_block> open_block(const cipher_block& block, std::int32_t type_code, Matrix B,
                                       Matrix J_inv);
 

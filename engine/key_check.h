@@ -33,7 +33,8 @@ std::optional<std::string> decoding_key_problem(Matrix B);
 double key_pair_deviation(Matrix A, Matrix B, Matrix J);
 
 // Tries decoding keys on the cipher blocks of inspected files, with the
-// mixing matrices made once.
+// mixing matrices made once (and J_inv's product saved where it is exactly
+// the identity, as every job's is).
 class key_tester {
 public:
     key_tester();
@@ -42,6 +43,7 @@ public:
 
 private:
     mixing_matrices mixing_;
+    Matrix J_inv_;  // null when it is the identity
 };
 
 }  // namespace vekdc

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
@@ -40,16 +41,24 @@ std::string proc_fd_path(int fd) {
     return "/proc/self/fd/" + std::to_string(fd);
 }
 
+// Whether linking by descriptor (AT_EMPTY_PATH, which needs the capability
+// to search any folder) is still worth trying; given up after its first
+// refusal, after which the road through /proc is taken alone.
+std::atomic<bool> g_link_by_descriptor{true};
+
 // Gives the unnamed file behind fd the name `path`; errno tells why not.
 bool link_unnamed(int fd, const std::string& path) {
-    if (::linkat(AT_FDCWD, proc_fd_path(fd).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) ==
-        0) {
-        return true;
+    if (g_link_by_descriptor.load()) {
+        if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != ENOENT) {
+            return false;  // EEXIST, or a failure the other road would meet too
+        }
+        g_link_by_descriptor.store(false);
     }
-    if (errno == EEXIST) {
-        return false;
-    }
-    return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+    return ::linkat(AT_FDCWD, proc_fd_path(fd).c_str(), AT_FDCWD, path.c_str(),
+                    AT_SYMLINK_FOLLOW) == 0;
 }
 
 // Gives the file behind fd the owner (as far as this process may: else the
