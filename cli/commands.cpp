@@ -42,7 +42,10 @@ public:
     }
     void file_opened(job_step step, std::size_t /*index*/, const file_facts& facts) override {
         size_ = facts.size;
-        facts_ = step == job_step::decode ? encrypted_facts_text(facts) : plain_facts_text(facts);
+        if (level_ == verbosity::verbose) {
+            facts_ =
+                step == job_step::decode ? encrypted_facts_text(facts) : plain_facts_text(facts);
+        }
     }
     void file_progress(job_step /*step*/, std::size_t /*index*/, std::uint64_t done,
                        std::uint64_t /*total*/) override {
@@ -243,7 +246,7 @@ int run_encode(const parsed_command& command, cli_services& services,
         read_matrix_from_binary_file(kBlockLength, kPlainLength, *command.encoding_key);
     }
     const std::string out_dir = platform::with_final_separator(command.output.value_or(""));
-    const auto problems = plain_input_problems(command.files, command.clear_prefix_length, out_dir);
+    const auto problems = plain_input_problems(command.files, command.clear_prefix_length);
     if (!problems.empty()) {
         report_problems(problems);
         return 1;
@@ -352,7 +355,7 @@ int run_keyset(const parsed_command& command, cli_services& services,
         return 1;
     }
     if (!command.files.empty()) {
-        const auto problems = plain_input_problems(command.files, 0, "");
+        const auto problems = plain_input_problems(command.files, 0);
         if (!problems.empty()) {
             report_problems(problems);
             return 1;

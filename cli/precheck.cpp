@@ -14,16 +14,13 @@ std::string type_text(std::int32_t type_code) {
 }  // namespace
 
 std::vector<std::string> plain_input_problems(const std::vector<std::string>& files,
-                                              int clear_prefix_length, const std::string& out_dir) {
+                                              int clear_prefix_length) {
     std::vector<std::string> problems;
     for (const std::string& path : files) {
         const plain_inspection seen = inspect_plain_file(path, clear_prefix_length);
         if (seen.problem != file_problem::none) {
             problems.push_back(plain_problem_message(path, seen, clear_prefix_length));
         }
-    }
-    for (const output_collision& c : output_collisions(files, out_dir)) {
-        problems.push_back(collision_message(files[c.first], files[c.second], c.output));
     }
     return problems;
 }

@@ -11,11 +11,11 @@
 namespace vekdc::cli {
 
 // One message for each plain file the batch encoder would not take with
-// this clear prefix into `out_dir` (with its final separator): missing, not
-// a regular file, of a type it refuses, too short, or giving the same output
-// as another. Looked at without opening the files.
+// this clear prefix: missing, not a regular file, of a type it refuses, or
+// too short. Looked at without opening the files. (Two files that give one
+// output are refused by the engine before it writes anything.)
 std::vector<std::string> plain_input_problems(const std::vector<std::string>& files,
-                                              int clear_prefix_length, const std::string& out_dir);
+                                              int clear_prefix_length);
 
 // The facts of a file as -v prints them.
 std::string encrypted_facts_text(const file_facts& facts);

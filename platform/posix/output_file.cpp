@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -46,19 +47,84 @@ std::string proc_fd_path(int fd) {
 // refusal, after which the road through /proc is taken alone.
 std::atomic<bool> g_link_by_descriptor{true};
 
-// Gives the unnamed file behind fd the name `path`; errno tells why not.
-bool link_unnamed(int fd, const std::string& path) {
+// The folder unnamed outputs were last made in, held open, so that the
+// next ones there (a run writes all its files into one folder) are made and
+// named relative to it without its path being walked again. Dropped when a
+// call through it fails, which is then made by path.
+class HeldFolder {
+public:
+    // A descriptor of `folder` ("" for the current one), or -1 (errno).
+    int open(const std::string& folder) {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (fd_ >= 0 && path_ == folder) {
+            return fd_;
+        }
+        drop_locked();
+        fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        path_ = folder;
+        return fd_;
+    }
+    // The descriptor of the held folder when `path` names an entry of it.
+    int of(const std::string& path, std::string& name) {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (fd_ < 0 || folder_of(path) != path_) {
+            return AT_FDCWD;
+        }
+        name = path.substr(path_.size());
+        return fd_;
+    }
+    void drop() {
+        std::lock_guard<std::mutex> guard(lock_);
+        drop_locked();
+    }
+
+private:
+    void drop_locked() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = -1;
+        path_.clear();
+    }
+    std::mutex lock_;
+    std::string path_;
+    int fd_ = -1;
+};
+
+HeldFolder& held_folder() {
+    static HeldFolder* held = new HeldFolder;  // outlives exit handlers
+    return *held;
+}
+
+// Links the unnamed file behind fd to `name` in folder `at` (a descriptor,
+// or AT_FDCWD with a whole path).
+bool link_unnamed_at(int fd, int at, const std::string& name) {
     if (g_link_by_descriptor.load()) {
-        if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+        if (::linkat(fd, "", at, name.c_str(), AT_EMPTY_PATH) == 0) {
             return true;
         }
-        if (errno != ENOENT) {
+        if (errno != ENOENT || at != AT_FDCWD) {
             return false;  // EEXIST, or a failure the other road would meet too
         }
         g_link_by_descriptor.store(false);
     }
-    return ::linkat(AT_FDCWD, proc_fd_path(fd).c_str(), AT_FDCWD, path.c_str(),
-                    AT_SYMLINK_FOLLOW) == 0;
+    return ::linkat(AT_FDCWD, proc_fd_path(fd).c_str(), at, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Gives the unnamed file behind fd the name `path`; errno tells why not.
+bool link_unnamed(int fd, const std::string& path) {
+    std::string name;
+    const int at = held_folder().of(path, name);
+    if (at != AT_FDCWD) {
+        if (link_unnamed_at(fd, at, name)) {
+            return true;
+        }
+        if (errno == EEXIST) {
+            return false;
+        }
+        held_folder().drop();  // gone or moved: by path from now on
+    }
+    return link_unnamed_at(fd, AT_FDCWD, path);
 }
 
 // Gives the file behind fd the owner (as far as this process may: else the
@@ -96,8 +162,12 @@ std::optional<OutputFile> OutputFile::create_beside(const std::string& final_pat
     // An unnamed file is named later through /proc; without /proc, use a hidden one.
     static const bool can_name_unnamed = ::access("/proc/self/fd", X_OK) == 0;
     if (can_name_unnamed && g_unnamed_allowed) {
-        const int fd =
-            ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        int fd = ::openat(held_folder().open(folder), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            held_folder().drop();  // by path, once more
+            fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                        mode);
+        }
         if (fd >= 0) {
             return OutputFile(FileHandle(fd), std::string());
         }
