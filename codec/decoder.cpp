@@ -88,7 +88,9 @@ Copied write_plain(platform::OutputFile& out, const encrypted_file& file, const 
         stepped = true;
         return [&, start](std::uint64_t copied) { return (*extras.watch)(start + copied, size); };
     };
+    // Everything within the bytes read at the start goes out in one write.
     std::vector<unsigned char> bytes;
+    bytes.reserve(head.size());
     if (at.prefix_end <= head.size()) {
         bytes.assign(head.begin() + kHeaderBytes,
                      head.begin() + static_cast<std::ptrdiff_t>(at.prefix_end));

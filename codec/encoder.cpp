@@ -101,7 +101,10 @@ Copied write_pvek_bytes(platform::OutputFile& out, const plain_file& file,
     const auto prefix = static_cast<std::uint64_t>(clear_prefix_length);
     const auto header =
         header_bytes({1, clear_prefix_length, file.inspection.type_code, header_extra});
-    std::vector<unsigned char> bytes(header.begin(), header.end());
+    // Everything within the bytes read at the start goes out in one write.
+    std::vector<unsigned char> bytes;
+    bytes.reserve(kHeaderBytes + kBlockBytes + head.size());
+    bytes.insert(bytes.end(), header.begin(), header.end());
     if (prefix <= head.size()) {
         bytes.insert(bytes.end(), head.begin(), head.begin() + static_cast<std::ptrdiff_t>(prefix));
     } else {
