@@ -104,6 +104,8 @@ private slots:
     void refusesAnEmptyOutputFolder();
     void decodesFilesChosenInTheTree();
     void advancesTheBarsAsEachFileIsDone();
+    void givesTheFocusBackWhereTheRunStarted_data();
+    void givesTheFocusBackWhereTheRunStarted();
     void cancelsAfterTheCurrentFile_data();
     void cancelsAfterTheCurrentFile();
     void decodesFilesWhoseNamesAreNotUtf8();
@@ -251,6 +253,62 @@ void TestDecode::decodesFilesChosenInTheTree() {
     // A decoded picture is opened in the browser.
     QCOMPARE(session.recorder().programs.back(),
              std::string(platform::kBrowserProgram) + " " + (out3 + "/b.gif").toStdString());
+}
+
+void TestDecode::givesTheFocusBackWhereTheRunStarted_data() {
+    QTest::addColumn<QString>("start");  // how the run is started
+    QTest::addColumn<bool>("panelShown");
+    QTest::addColumn<QString>("focusDuring");  // the focus while the run is active
+    QTest::newRow("Enter in the tree") << "Enter" << true << "IDC_1011";
+    QTest::newRow("F5, the panel collapsed") << "F5" << false << "AFX_IDW_PANE_FIRST_59648";
+    QTest::newRow("the decode button") << "button" << true << "IDC_1011";
+}
+
+void TestDecode::givesTheFocusBackWhereTheRunStarted() {
+    QFETCH(QString, start);
+    QFETCH(bool, panelShown);
+    QFETCH(QString, focusDuring);
+    const QString folder = Folder(QStringLiteral("focus_") + start);
+    const QList<Sample> samples =
+        MakeSamples(folder, {QStringLiteral("f.txt")}, m_keyMatrix.get(), 5);
+    AppSession session(m_key);
+    QVERIFY(session.expose());
+    QVERIFY(QTest::qWaitForWindowActive(session.frame()));
+    CLeftView* tree = session.tree();
+    CVekDCView* panel = session.panel();
+    if (panelShown) {
+        session.frame()->RevealDecodePanel();
+    }
+    OutDirBox(panel)->setText(Folder(QStringLiteral("focus_out_") + start));
+    tree->setCurrentItem(ExpandTo(tree, samples[0].encrypted));
+    QWidget* origin = tree;
+    if (start == QStringLiteral("button")) {
+        panel->AddFileToList(samples[0].encrypted);
+        origin = panel->GetDlgItem(CVekDCView::IDC_DECODE);
+    } else if (start == QStringLiteral("F5")) {
+        panel->AddFileToList(samples[0].encrypted);
+    }
+    origin->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), origin);
+
+    QString during;
+    // The notice that names the output folder comes once the run is active.
+    session.recorder().on_box = [&](const platform::RecordingServices::Box& box) {
+        if (QString::fromStdString(box.text).startsWith(QStringLiteral("出力は")) &&
+            QApplication::focusWidget() != nullptr) {
+            during = QApplication::focusWidget()->objectName();
+        }
+    };
+    if (start == QStringLiteral("button")) {
+        QTest::keyClick(origin, Qt::Key_Space);
+    } else {
+        QTest::keyClick(tree, start == QStringLiteral("F5") ? Qt::Key_F5 : Qt::Key_Return);
+    }
+    session.recorder().on_box = nullptr;
+    QCOMPARE(session.frame()->GetPaneText(0),
+             QStringLiteral("デコード完了: 1 個をデコード、0 個を拒否"));
+    QCOMPARE(during, focusDuring);
+    QCOMPARE(QApplication::focusWidget(), origin);
 }
 
 void TestDecode::advancesTheBarsAsEachFileIsDone() {

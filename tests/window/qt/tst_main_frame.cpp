@@ -81,6 +81,15 @@ void TestMainFrame::statusBarShowsItsPanes() {
         const int needed =
             frame()->m_wndStatusBar->fontMetrics().horizontalAdvance(indicators[i - 1]);
         QVERIFY2(pane.width() >= needed, qPrintable(indicators[i - 1]));
+        // A dark pane still shows where it is: its frame differs from its inside.
+        const QImage picture =
+            frame()
+                ->m_wndStatusBar->findChild<QWidget*>(QStringLiteral("StatusPane%1").arg(i))
+                ->grab()
+                .toImage();
+        QVERIFY2(picture.pixelColor(0, picture.height() / 2) !=
+                     picture.pixelColor(picture.width() / 2, picture.height() / 2),
+                 qPrintable(indicators[i - 1]));
     }
     // A long text in pane 0 does not widen the window.
     const int width = frame()->width();

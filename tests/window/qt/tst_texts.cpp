@@ -256,7 +256,9 @@ void TestTexts::everyTextFitsItsControl() {
                         .arg(room.width())
                         .arg(room.height());
     }
-    // The summary of the largest run shows whole in the status bar.
+    // The summary of the largest run shows whole in the status bar, which has
+    // held a decode's progress bar since the first request.
+    session.tree()->ShowStatusProgress();
     for (const bool stopped : {false, true}) {
         desktop::decode_run::snapshot end;
         end.files = end.written = end.refused = 20000;
