@@ -1,0 +1,301 @@
+// The services of the Windows window on the real desktop: message boxes and
+// the file dialog as the user sees them, a worker's calls carried out on the
+// window's thread.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/recording_services.h"
+#include "platform/win32/gui_services.h"
+#include "platform/win32/text.h"
+#include "platform/win32/ui_thread_services.h"
+#include "tests/support/test_support.h"
+#include "tests/support/win32_gui.h"
+
+namespace vekdc::platform::win32 {
+namespace {
+
+using test::DialogAnswerer;
+using test::TempDir;
+using test::TestWindow;
+
+// What the file dialog showed before it was answered.
+struct ShownDialog {
+    std::wstring title;  // expected empty: the system's own title, not checked
+    std::wstring folder;
+    std::wstring name;
+    std::vector<std::wstring> filters;
+    int selected_filter = -1;
+};
+
+std::wstring dialog_query(HWND dialog, UINT message) {
+    std::wstring text(32768, L'\0');
+    const auto length =
+        ::SendMessageW(dialog, message, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(length > 0 ? static_cast<std::size_t>(length) - 1 : 0);
+    return text;
+}
+
+ShownDialog read_file_dialog(HWND dialog) {
+    ShownDialog shown;
+    shown.title = test::window_text(dialog);
+    shown.folder = dialog_query(dialog, CDM_GETFOLDERPATH);
+    shown.name = dialog_query(dialog, CDM_GETSPEC);
+    const HWND types = ::GetDlgItem(dialog, cmb1);
+    for (LRESULT i = 0; i < ::SendMessageW(types, CB_GETCOUNT, 0, 0); ++i) {
+        std::wstring label(static_cast<std::size_t>(::SendMessageW(types, CB_GETLBTEXTLEN, i, 0)),
+                           L'\0');
+        ::SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(label.data()));
+        shown.filters.push_back(label);
+    }
+    shown.selected_filter = static_cast<int>(::SendMessageW(types, CB_GETCURSEL, 0, 0));
+    return shown;
+}
+
+TEST(GuiServices, MessageBoxesShowWhatTheyAreAskedAndAnswerWithTheButtonPressed) {
+    const struct {
+        Buttons buttons;
+        Icon icon;
+        const wchar_t* standard_icon;  // nullptr: no icon
+        std::vector<int> shown_buttons;
+        int pressed;
+        Answer answer;
+        bool owned;  // shown with the window as owner, or without an owner
+    } cases[] = {
+        {Buttons::Ok, Icon::Information, IDI_INFORMATION, {IDOK}, IDOK, Answer::Ok, true},
+        {Buttons::YesNo, Icon::Question, IDI_QUESTION, {IDYES, IDNO}, IDNO, Answer::No, true},
+        {Buttons::YesNo, Icon::Question, IDI_QUESTION, {IDYES, IDNO}, IDYES, Answer::Yes, true},
+        {Buttons::OkCancel, Icon::None, nullptr, {IDOK, IDCANCEL}, IDCANCEL, Answer::Cancel, true},
+        {Buttons::Ok, Icon::Exclamation, IDI_EXCLAMATION, {IDOK}, IDOK, Answer::Ok, false},
+    };
+    TestWindow window;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.answer));
+        GuiServices services;
+        services.set_owner(c.owned ? window.get() : nullptr);
+        test::MessageBoxContent shown;
+        HWND owner = nullptr;
+        bool window_enabled = true;
+        const DialogAnswerer answerer([&](HWND box) {
+            shown = test::read_message_box(box);
+            owner = ::GetWindow(box, GW_OWNER);
+            window_enabled = ::IsWindowEnabled(window.get()) != 0;
+            test::press(box, c.pressed);
+        });
+        EXPECT_EQ(
+            services.message_box("出力は C:\\out にされます。", kDecoderCaption, c.buttons, c.icon),
+            c.answer);
+        EXPECT_EQ(shown.caption, L"Orvinta VEK デコーダ");
+        EXPECT_EQ(shown.text, L"出力は C:\\out にされます。");
+        EXPECT_EQ(shown.icon, c.standard_icon ? ::LoadIconW(nullptr, c.standard_icon) : nullptr);
+        EXPECT_EQ(shown.buttons, c.shown_buttons);
+        EXPECT_EQ(owner, c.owned ? window.get() : nullptr);
+        // Modal either way: the window takes no input while the box shows.
+        EXPECT_FALSE(window_enabled);
+        EXPECT_TRUE(::IsWindowEnabled(window.get()));
+    }
+}
+
+TEST(GuiServices, FileDialogShowsTheRequestAndReturnsTheNameTyped) {
+    TempDir keys;
+    TempDir elsewhere;
+    // The default extension is given to a name typed without one when that
+    // names a file (wine gives it only then).
+    test::write_file(keys / "mykey.key", "key");
+    const std::wstring folder = full_path(widen(keys.path()));
+    const struct {
+        FileDialogRequest request;
+        const wchar_t* typed;  // nullptr: the name shown is taken as it is
+        int pressed;
+        ShownDialog expected;
+        std::optional<std::string> chosen;
+    } cases[] = {
+        {{"", "Vekキーファイル|*.key|すべて|*.*||", "key", "", keys.path()},
+         L"mykey",
+         IDOK,
+         {L"", folder, L"", {L"Vekキーファイル", L"すべて"}, 0},
+         keys / "mykey.key"},
+        {{"鍵ファイル", "key file (*.key)", "key", "*.key", keys.path()},
+         L"k.key",
+         IDOK,
+         {L"鍵ファイル", folder, L"", {L"key file (*.key)"}, 0},
+         keys / "k.key"},
+        {{"", "vek file (*.vek)|*.vek| all files (*.*)|*.*||", "", "*.bin", keys.path()},
+         L"x.bin",
+         IDOK,
+         {L"", folder, L"", {L"*.bin", L"vek file (*.vek)", L"all files (*.*)"}, 0},
+         keys / "x.bin"},
+        {{"", "vek file (*.vek)|*.vek|all|*.*||", "", "*.*", keys.path()},
+         L"y",
+         IDOK,
+         {L"", folder, L"", {L"vek file (*.vek)", L"all"}, 1},
+         keys / "y"},
+        {{"", "", "", "start.vek", keys.path()},
+         nullptr,
+         IDOK,
+         {L"", folder, L"start.vek", {}, -1},
+         keys / "start.vek"},
+        {{"", "key file (*.key)", "key", "", keys.path()},
+         L"never.key",
+         IDCANCEL,
+         {L"", folder, L"", {L"key file (*.key)"}, 0},
+         std::nullopt},
+    };
+    const test::CurrentFolder current(elsewhere.path());
+    const std::wstring before = full_path(L".");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request.filter + " " + c.request.initial_name);
+        GuiServices services;
+        ShownDialog shown;
+        const DialogAnswerer answerer([&](HWND dialog) {
+            shown = read_file_dialog(dialog);
+            if (c.typed != nullptr) {
+                ::SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13,
+                               reinterpret_cast<LPARAM>(c.typed));
+            }
+            test::press(dialog, c.pressed);
+        });
+        EXPECT_EQ(services.open_file(c.request), c.chosen);
+        if (!c.expected.title.empty()) {
+            EXPECT_EQ(shown.title, c.expected.title);
+        }
+        EXPECT_EQ(shown.folder, c.expected.folder);
+        EXPECT_EQ(shown.name, c.expected.name);
+        EXPECT_EQ(shown.filters, c.expected.filters);
+        EXPECT_EQ(shown.selected_filter, c.expected.selected_filter);
+        // Relative paths of the core keep their meaning after the dialog.
+        EXPECT_EQ(full_path(L"."), before);
+    }
+}
+
+// Notes the thread of every call that reaches the services.
+class ThreadRecorder : public RecordingServices {
+public:
+    std::optional<std::string> open_file(const FileDialogRequest& request) override {
+        threads.push_back(::GetCurrentThreadId());
+        return RecordingServices::open_file(request);
+    }
+    void run_program(const std::string& line) override {
+        threads.push_back(::GetCurrentThreadId());
+        if (line == "refused") {
+            throw std::runtime_error("refused on the window's thread");
+        }
+        RecordingServices::run_program(line);
+    }
+    void shell_open(const std::string& path, const std::string& folder) override {
+        threads.push_back(::GetCurrentThreadId());
+        RecordingServices::shell_open(path, folder);
+    }
+    std::vector<DWORD> threads;
+};
+
+TEST(UiThreadServices, AWorkersCallsAreCarriedOutOnTheWindowsThread) {
+    const struct {
+        const char* call;
+        std::string result;
+    } cases[] = {
+        {"question", "no"},
+        {"file dialog", "C:\\keys\\a.key"},
+        {"program", "viewer x.gif"},
+        {"shell open", "x.ttf"},
+        {"refused", "refused on the window's thread"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.call);
+        ThreadRecorder recorder;
+        recorder.setNextAnswer(Answer::No);
+        recorder.setNextFile("C:\\keys\\a.key");
+        UiThreadServices marshalled(recorder);
+        const std::string call = c.call;
+        DWORD worker_thread = 0;
+        std::string result;
+        test::on_worker([&] {
+            worker_thread = ::GetCurrentThreadId();
+            try {
+                if (call == "question") {
+                    result = marshalled.message_box("?", kDecoderCaption, Buttons::YesNo,
+                                                    Icon::Question) == Answer::No
+                                 ? "no"
+                                 : "other";
+                } else if (call == "file dialog") {
+                    result = marshalled.open_file(FileDialogRequest{}).value_or("none");
+                } else if (call == "shell open") {
+                    marshalled.shell_open("x.ttf", "");
+                    result = recorder.shell_opens.at(0).first;
+                } else {
+                    marshalled.run_program(call == "program" ? "viewer x.gif" : call);
+                    result = recorder.programs.at(0);
+                }
+            } catch (const std::exception& error) {
+                result = error.what();  // thrown on the window's thread, caught here
+            }
+        });
+        EXPECT_EQ(result, c.result);
+        EXPECT_NE(worker_thread, ::GetCurrentThreadId());
+        ASSERT_EQ(recorder.boxes.size() + recorder.threads.size(), 1u);
+        for (const auto& box : recorder.boxes) {
+            EXPECT_EQ(box.thread, std::this_thread::get_id());
+        }
+        for (const DWORD thread : recorder.threads) {
+            EXPECT_EQ(thread, ::GetCurrentThreadId());
+        }
+    }
+}
+
+TEST(UiThreadServices, AWorkersQuestionIsAModalBoxOfTheWindow) {
+    TestWindow window;
+    GuiServices services;
+    services.set_owner(window.get());
+    UiThreadServices marshalled(services);
+    DWORD box_thread = 0;
+    HWND owner = nullptr;
+    bool window_enabled = true;
+    const DialogAnswerer answerer([&](HWND box) {
+        box_thread = ::GetWindowThreadProcessId(box, nullptr);
+        owner = ::GetWindow(box, GW_OWNER);
+        window_enabled = ::IsWindowEnabled(window.get()) != 0;
+        test::press(box, IDNO);
+    });
+    Answer answer = Answer::Failed;
+    test::on_worker([&] {
+        answer =
+            marshalled.message_box("開きますか？", kDecoderCaption, Buttons::YesNo, Icon::Question);
+    });
+    EXPECT_EQ(answer, Answer::No);
+    EXPECT_EQ(box_thread, ::GetCurrentThreadId());
+    EXPECT_EQ(owner, window.get());
+    EXPECT_FALSE(window_enabled);
+}
+
+TEST(UiThreadServicesDeathTest, AWorkerEndsTheProgramFromTheWindowsThread) {
+    const auto run = [] {
+        class Reporting : public RecordingServices {
+        public:
+            explicit Reporting(DWORD window) : window_(window) {}
+            [[noreturn]] void exit_program(int status) override {
+                std::fprintf(stderr, "exit on %s thread\n",
+                             ::GetCurrentThreadId() == window_ ? "the window's" : "another");
+                Services::exit_program(status);
+            }
+
+        private:
+            DWORD window_;
+        } reporting(::GetCurrentThreadId());
+        UiThreadServices marshalled(reporting);
+        test::on_worker([&] { marshalled.exit_program(4); });
+    };
+    EXPECT_EXIT(run(), testing::ExitedWithCode(4), "exit on the window's thread");
+}
+
+}  // namespace
+}  // namespace vekdc::platform::win32
