@@ -1,6 +1,6 @@
 // The services of the Windows window on the real desktop: message boxes and
 // the file dialog as the user sees them, a worker's calls carried out on the
-// window's thread.
+// window's thread, the registry, the lock keys, DPI and the message font.
 #include <windows.h>
 
 #include <commdlg.h>
@@ -17,6 +17,9 @@
 
 #include "platform/recording_services.h"
 #include "platform/win32/gui_services.h"
+#include "platform/win32/lock_keys.h"
+#include "platform/win32/metrics.h"
+#include "platform/win32/registry.h"
 #include "platform/win32/text.h"
 #include "platform/win32/ui_thread_services.h"
 #include "tests/support/test_support.h"
@@ -295,6 +298,147 @@ TEST(UiThreadServicesDeathTest, AWorkerEndsTheProgramFromTheWindowsThread) {
         test::on_worker([&] { marshalled.exit_program(4); });
     };
     EXPECT_EXIT(run(), testing::ExitedWithCode(4), "exit on the window's thread");
+}
+
+// Settings under a key of the test's own, removed afterwards.
+class RegistrySettingsTest : public testing::Test {
+protected:
+    RegistrySettingsTest()
+        : settings_("Orvinta", "VekDC-test-" + std::to_string(::GetCurrentProcessId())) {}
+    ~RegistrySettingsTest() override {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, settings_.key().c_str());
+    }
+
+    RegistrySettings settings_;
+};
+
+TEST_F(RegistrySettingsTest, ValuesComeBackAsWritten) {
+    const struct {
+        const char* section;
+        const char* name;
+        std::string value;
+    } cases[] = {
+        {"CLeftView", "PaneColorLBack", "00ffffff"},
+        {"VekDCDoc", "HomeDir", "xxx"},
+        {"VekDCDoc", "鍵", "C:\\鍵\\例.key"},
+        {"VekDCDoc", "Empty", ""},
+        {"VekDCDoc", "Long", std::string(100000, 'x')},
+        {"", "AtTheTop", "top"},
+        {"Deep\\Section", "Value", "deep"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(settings_.write(c.section, c.name, c.value));
+        EXPECT_EQ(settings_.read(c.section, c.name), c.value);
+    }
+    ASSERT_TRUE(settings_.write("VekDCDoc", "HomeDir", "yyy"));
+    EXPECT_EQ(settings_.read("VekDCDoc", "HomeDir"), "yyy");
+}
+
+TEST_F(RegistrySettingsTest, WhatIsNotAStringReadsAsMissing) {
+    ASSERT_TRUE(settings_.write("CLeftView", "PaneColorLText", "00000000"));
+    const DWORD number = 7;
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (settings_.key() + L"\\CLeftView").c_str(),
+                                L"Number", REG_DWORD, &number, sizeof number),
+              ERROR_SUCCESS);
+    const struct {
+        const char* section;
+        const char* name;
+    } cases[] = {
+        {"CLeftView", "Missing"},
+        {"NoSuchSection", "PaneColorLText"},
+        {"CLeftView", "Number"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settings_.read(c.section, c.name), std::nullopt) << c.section << " " << c.name;
+    }
+}
+
+TEST_F(RegistrySettingsTest, RemovingASectionTakesAllOfItAndNothingElse) {
+    ASSERT_TRUE(settings_.write("CLeftView", "PaneColorLBack", "00ffffff"));
+    ASSERT_TRUE(settings_.write("CLeftView\\Inner", "Value", "inner"));
+    ASSERT_TRUE(settings_.write("VekDCDoc", "HomeDir", "xxx"));
+
+    EXPECT_TRUE(settings_.remove_section("CLeftView"));
+    EXPECT_EQ(settings_.read("CLeftView", "PaneColorLBack"), std::nullopt);
+    EXPECT_EQ(settings_.read("CLeftView\\Inner", "Value"), std::nullopt);
+    EXPECT_EQ(settings_.read("VekDCDoc", "HomeDir"), "xxx");
+
+    EXPECT_TRUE(settings_.remove_section("CLeftView"));  // already gone
+    EXPECT_FALSE(settings_.remove_section(""));          // would be every section
+    EXPECT_EQ(settings_.read("VekDCDoc", "HomeDir"), "xxx");
+}
+
+// Presses and releases a key as the keyboard does, and takes this thread's
+// messages until the release has arrived.
+void press_key(UINT key) {
+    INPUT strokes[2] = {};
+    for (INPUT& stroke : strokes) {
+        stroke.type = INPUT_KEYBOARD;
+        stroke.ki.wVk = static_cast<WORD>(key);
+    }
+    strokes[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(::SendInput(2, strokes, sizeof(INPUT)), 2u);
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::DispatchMessageW(&message);
+        if (message.message == WM_KEYUP && message.wParam == key) {
+            return;
+        }
+    }
+}
+
+TEST(LockKeys, EachLightFollowsItsKey) {
+    TestWindow window;
+    ::SetForegroundWindow(window.get());
+    ::SetFocus(window.get());
+    ASSERT_EQ(::GetFocus(), window.get());
+    for (const LockKey key : {LockKey::Kana, LockKey::Caps, LockKey::Num, LockKey::Scroll}) {
+        SCOPED_TRACE(static_cast<int>(key));
+        const LockKeyLights before = lock_key_lights();
+        LockKeyLights expected = before;
+        expected[static_cast<std::size_t>(key)] = !expected[static_cast<std::size_t>(key)];
+        press_key(virtual_key(key));
+        EXPECT_EQ(lock_key_lights(), expected);
+        press_key(virtual_key(key));  // as it was
+        EXPECT_EQ(lock_key_lights(), before);
+    }
+}
+
+// This thread's windows follow their monitor's DPI while the object lives.
+class PerMonitorDpi {
+public:
+    PerMonitorDpi()
+        : previous_(::SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {}
+    ~PerMonitorDpi() { ::SetThreadDpiAwarenessContext(previous_); }
+    PerMonitorDpi(const PerMonitorDpi&) = delete;
+    PerMonitorDpi& operator=(const PerMonitorDpi&) = delete;
+
+private:
+    DPI_AWARENESS_CONTEXT previous_;
+};
+
+TEST(Metrics, TheMessageFontIsSizedForTheDpiAsked) {
+    const PerMonitorDpi aware;
+    const TestWindow window;
+    const HDC screen = ::GetDC(nullptr);
+    EXPECT_EQ(window_dpi(window.get()), static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY)));
+    ::ReleaseDC(nullptr, screen);
+
+    const LOGFONTW base = message_font(kBaseDpi);
+    ASSERT_LT(base.lfHeight, 0);  // a character height, in pixels
+    ASSERT_NE(base.lfFaceName[0], L'\0');
+    for (const UINT dpi : {96u, 120u, 144u, 192u}) {
+        SCOPED_TRACE(dpi);
+        const LOGFONTW font = message_font(dpi);
+        EXPECT_NEAR(font.lfHeight, scale_to_dpi(base.lfHeight, dpi), 1);
+        EXPECT_EQ(std::wstring(font.lfFaceName), std::wstring(base.lfFaceName));
+        const Font made = make_font(font);
+        ASSERT_TRUE(made);
+        LOGFONTW described{};
+        ASSERT_NE(::GetObjectW(made.get(), sizeof described, &described), 0);
+        EXPECT_EQ(described.lfHeight, font.lfHeight);
+    }
 }
 
 }  // namespace
