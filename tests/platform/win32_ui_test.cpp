@@ -7,6 +7,7 @@
 #include <dlgs.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -439,6 +440,35 @@ TEST(Metrics, TheMessageFontIsSizedForTheDpiAsked) {
         ASSERT_NE(::GetObjectW(made.get(), sizeof described, &described), 0);
         EXPECT_EQ(described.lfHeight, font.lfHeight);
     }
+}
+
+// Fonts that Japanese dialogs ask for by name: wine's prefix must give them
+// a font with Japanese letters, or every screenshot shows empty boxes.
+TEST(JapaneseFonts, TheFacesDialogsAskForHaveJapaneseLetters) {
+    if (!test::under_wine()) {
+        GTEST_SKIP() << "Windows has its own fonts";
+    }
+    const std::wstring text = L"デコード実行ﾃﾞｺｰﾄﾞ";
+    const HDC screen = ::GetDC(nullptr);
+    for (const wchar_t* face : {L"ＭＳ Ｐゴシック", L"MS PGothic", L"MS UI Gothic",
+                                L"ＭＳ ゴシック", L"Meiryo UI", L"Yu Gothic UI"}) {
+        SCOPED_TRACE(narrow(face));
+        LOGFONTW description{};
+        description.lfHeight = -12;
+        description.lfCharSet = DEFAULT_CHARSET;
+        wcsncpy(description.lfFaceName, face, LF_FACESIZE - 1);
+        const Font font = make_font(description);
+        const HGDIOBJ previous = ::SelectObject(screen, font.get());
+        std::vector<WORD> glyphs(text.size());
+        ASSERT_NE(::GetGlyphIndicesW(screen, text.c_str(), static_cast<int>(text.size()),
+                                     glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS),
+                  GDI_ERROR);
+        for (const WORD glyph : glyphs) {
+            EXPECT_NE(glyph, 0xFFFF);
+        }
+        ::SelectObject(screen, previous);
+    }
+    ::ReleaseDC(nullptr, screen);
 }
 
 }  // namespace
