@@ -1,6 +1,5 @@
 #include "platform/win32/ui_thread_services.h"
 
-#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -54,13 +53,13 @@ HWND make_receiver() {
 }  // namespace
 
 UiThreadServices::UiThreadServices(Services& inner)
-    : inner_(inner), thread_(::GetCurrentThreadId()), receiver_(make_receiver()) {}
+    : ForwardingServices(inner), thread_(::GetCurrentThreadId()), receiver_(make_receiver()) {}
 
 UiThreadServices::~UiThreadServices() {
     ::DestroyWindow(receiver_);
 }
 
-bool UiThreadServices::on_ui_thread(const std::function<void()>& call) {
+bool UiThreadServices::carry_out(const std::function<void()>& call) {
     if (::GetCurrentThreadId() == thread_) {
         call();
         return true;
@@ -71,36 +70,6 @@ bool UiThreadServices::on_ui_thread(const std::function<void()>& call) {
         std::rethrow_exception(sent.error);
     }
     return sent.done;
-}
-
-Answer UiThreadServices::message_box(const std::string& text, const std::string& caption,
-                                     Buttons buttons, Icon icon) {
-    Answer answer = Answer::Failed;
-    on_ui_thread([&] { answer = inner_.message_box(text, caption, buttons, icon); });
-    return answer;
-}
-
-std::optional<std::string> UiThreadServices::open_file(const FileDialogRequest& request) {
-    std::optional<std::string> chosen;
-    on_ui_thread([&] { chosen = inner_.open_file(request); });
-    return chosen;
-}
-
-void UiThreadServices::run_program(const std::string& command_line) {
-    on_ui_thread([&] { inner_.run_program(command_line); });
-}
-
-void UiThreadServices::shell_open(const std::string& path, const std::string& working_dir) {
-    on_ui_thread([&] { inner_.shell_open(path, working_dir); });
-}
-
-void UiThreadServices::exit_program(int status) {
-    // The window's thread ends the process while the worker waits here. With
-    // that thread gone, the process ends from here: nobody touches the window.
-    if (!on_ui_thread([&] { inner_.exit_program(status); })) {
-        inner_.exit_program(status);
-    }
-    std::abort();
 }
 
 void pump_messages_until(HANDLE event) {

@@ -11,34 +11,22 @@
 
 #include <windows.h>
 
-#include <functional>
-
-#include "platform/services.h"
+#include "platform/forwarding_services.h"
 
 namespace vekdc::platform::win32 {
 
-class UiThreadServices : public Services {
+class UiThreadServices : public ForwardingServices {
 public:
-    // Made, used from the window's side and destroyed on the window's thread.
+    // Made and destroyed on the window's thread.
     explicit UiThreadServices(Services& inner);
     ~UiThreadServices() override;
     UiThreadServices(const UiThreadServices&) = delete;
     UiThreadServices& operator=(const UiThreadServices&) = delete;
 
-    Answer message_box(const std::string& text, const std::string& caption, Buttons buttons,
-                       Icon icon) override;
-    std::optional<std::string> open_file(const FileDialogRequest& request) override;
-    void run_program(const std::string& command_line) override;
-    void shell_open(const std::string& path, const std::string& working_dir) override;
-    [[noreturn]] void exit_program(int status) override;
+protected:
+    bool carry_out(const std::function<void()>& call) override;
 
 private:
-    // Runs `call` on the window's thread and waits for it there. What it
-    // throws is thrown again on the calling thread. False when the window's
-    // thread no longer takes calls.
-    bool on_ui_thread(const std::function<void()>& call);
-
-    Services& inner_;
     DWORD thread_;
     HWND receiver_;  // a message-only window of the window's thread
 };
