@@ -3,11 +3,9 @@
 // window's thread, the registry, the lock keys, DPI and the message font.
 #include <windows.h>
 
-#include <commdlg.h>
-#include <dlgs.h>
-
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -32,39 +30,6 @@ namespace {
 using test::DialogAnswerer;
 using test::TempDir;
 using test::TestWindow;
-
-// What the file dialog showed before it was answered.
-struct ShownDialog {
-    std::wstring title;  // expected empty: the system's own title, not checked
-    std::wstring folder;
-    std::wstring name;
-    std::vector<std::wstring> filters;
-    int selected_filter = -1;
-};
-
-std::wstring dialog_query(HWND dialog, UINT message) {
-    std::wstring text(32768, L'\0');
-    const auto length =
-        ::SendMessageW(dialog, message, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(length > 0 ? static_cast<std::size_t>(length) - 1 : 0);
-    return text;
-}
-
-ShownDialog read_file_dialog(HWND dialog) {
-    ShownDialog shown;
-    shown.title = test::window_text(dialog);
-    shown.folder = dialog_query(dialog, CDM_GETFOLDERPATH);
-    shown.name = dialog_query(dialog, CDM_GETSPEC);
-    const HWND types = ::GetDlgItem(dialog, cmb1);
-    for (LRESULT i = 0; i < ::SendMessageW(types, CB_GETCOUNT, 0, 0); ++i) {
-        std::wstring label(static_cast<std::size_t>(::SendMessageW(types, CB_GETLBTEXTLEN, i, 0)),
-                           L'\0');
-        ::SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(label.data()));
-        shown.filters.push_back(label);
-    }
-    shown.selected_filter = static_cast<int>(::SendMessageW(types, CB_GETCURSEL, 0, 0));
-    return shown;
-}
 
 TEST(GuiServices, MessageBoxesShowWhatTheyAreAskedAndAnswerWithTheButtonPressed) {
     const struct {
@@ -121,7 +86,7 @@ TEST(GuiServices, FileDialogShowsTheRequestAndReturnsTheNameTyped) {
         FileDialogRequest request;
         const wchar_t* typed;  // nullptr: the name shown is taken as it is
         int pressed;
-        ShownDialog expected;
+        test::FileDialogContent expected;  // an empty title: the system's own
         std::optional<std::string> chosen;
     } cases[] = {
         {{"", "Vekキーファイル|*.key|すべて|*.*||", "key", "", keys.path()},
@@ -129,21 +94,17 @@ TEST(GuiServices, FileDialogShowsTheRequestAndReturnsTheNameTyped) {
          IDOK,
          {L"", folder, L"", {L"Vekキーファイル", L"すべて"}, 0},
          keys / "mykey.key"},
-        {{"鍵ファイル", "key file (*.key)", "key", "*.key", keys.path()},
+        {{"鍵ファイル", "vek file (*.vek)|*.vek|key file (*.key)|*.key||", "key", "*.key",
+          keys.path()},
          L"k.key",
          IDOK,
-         {L"鍵ファイル", folder, L"", {L"key file (*.key)"}, 0},
+         {L"鍵ファイル", folder, L"", {L"vek file (*.vek)", L"key file (*.key)"}, 1},
          keys / "k.key"},
         {{"", "vek file (*.vek)|*.vek| all files (*.*)|*.*||", "", "*.bin", keys.path()},
          L"x.bin",
          IDOK,
          {L"", folder, L"", {L"*.bin", L"vek file (*.vek)", L"all files (*.*)"}, 0},
          keys / "x.bin"},
-        {{"", "vek file (*.vek)|*.vek|all|*.*||", "", "*.*", keys.path()},
-         L"y",
-         IDOK,
-         {L"", folder, L"", {L"vek file (*.vek)", L"all"}, 1},
-         keys / "y"},
         {{"", "", "", "start.vek", keys.path()},
          nullptr,
          IDOK,
@@ -160,12 +121,11 @@ TEST(GuiServices, FileDialogShowsTheRequestAndReturnsTheNameTyped) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.request.filter + " " + c.request.initial_name);
         GuiServices services;
-        ShownDialog shown;
+        test::FileDialogContent shown;
         const DialogAnswerer answerer([&](HWND dialog) {
-            shown = read_file_dialog(dialog);
+            shown = test::read_file_dialog(dialog);
             if (c.typed != nullptr) {
-                ::SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13,
-                               reinterpret_cast<LPARAM>(c.typed));
+                test::type_file_name(dialog, c.typed);
             }
             test::press(dialog, c.pressed);
         });
@@ -182,77 +142,65 @@ TEST(GuiServices, FileDialogShowsTheRequestAndReturnsTheNameTyped) {
     }
 }
 
-// Notes the thread of every call that reaches the services.
+// Notes the thread that each call reaches it on; a program start throws.
 class ThreadRecorder : public RecordingServices {
 public:
+    Answer message_box(const std::string& text, const std::string& caption, Buttons buttons,
+                       Icon icon) override {
+        thread = ::GetCurrentThreadId();
+        return RecordingServices::message_box(text, caption, buttons, icon);
+    }
     std::optional<std::string> open_file(const FileDialogRequest& request) override {
-        threads.push_back(::GetCurrentThreadId());
+        thread = ::GetCurrentThreadId();
         return RecordingServices::open_file(request);
     }
-    void run_program(const std::string& line) override {
-        threads.push_back(::GetCurrentThreadId());
-        if (line == "refused") {
-            throw std::runtime_error("refused on the window's thread");
-        }
-        RecordingServices::run_program(line);
+    void run_program(const std::string& /*command_line*/) override {
+        thread = ::GetCurrentThreadId();
+        throw std::runtime_error("refused on the window's thread");
     }
-    void shell_open(const std::string& path, const std::string& folder) override {
-        threads.push_back(::GetCurrentThreadId());
-        RecordingServices::shell_open(path, folder);
-    }
-    std::vector<DWORD> threads;
+    DWORD thread = 0;
 };
 
 TEST(UiThreadServices, AWorkersCallsAreCarriedOutOnTheWindowsThread) {
+    using Call = std::function<std::string(Services&)>;
     const struct {
-        const char* call;
+        Call call;
         std::string result;
     } cases[] = {
-        {"question", "no"},
-        {"file dialog", "C:\\keys\\a.key"},
-        {"program", "viewer x.gif"},
-        {"shell open", "x.ttf"},
-        {"refused", "refused on the window's thread"},
+        {[](Services& s) {
+             return s.message_box("?", kDecoderCaption, Buttons::YesNo, Icon::Question) ==
+                            Answer::No
+                        ? "no"
+                        : "other";
+         },
+         "no"},
+        {[](Services& s) { return s.open_file(FileDialogRequest{}).value_or("none"); },
+         "C:\\keys\\a.key"},
+        {[](Services& s) {
+             s.run_program("viewer x.gif");
+             return "not thrown";
+         },
+         "refused on the window's thread"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.call);
+        SCOPED_TRACE(c.result);
         ThreadRecorder recorder;
         recorder.setNextAnswer(Answer::No);
         recorder.setNextFile("C:\\keys\\a.key");
         UiThreadServices marshalled(recorder);
-        const std::string call = c.call;
         DWORD worker_thread = 0;
         std::string result;
         test::on_worker([&] {
             worker_thread = ::GetCurrentThreadId();
             try {
-                if (call == "question") {
-                    result = marshalled.message_box("?", kDecoderCaption, Buttons::YesNo,
-                                                    Icon::Question) == Answer::No
-                                 ? "no"
-                                 : "other";
-                } else if (call == "file dialog") {
-                    result = marshalled.open_file(FileDialogRequest{}).value_or("none");
-                } else if (call == "shell open") {
-                    marshalled.shell_open("x.ttf", "");
-                    result = recorder.shell_opens.at(0).first;
-                } else {
-                    marshalled.run_program(call == "program" ? "viewer x.gif" : call);
-                    result = recorder.programs.at(0);
-                }
+                result = c.call(marshalled);
             } catch (const std::exception& error) {
                 result = error.what();  // thrown on the window's thread, caught here
             }
         });
         EXPECT_EQ(result, c.result);
         EXPECT_NE(worker_thread, ::GetCurrentThreadId());
-        ASSERT_EQ(recorder.boxes.size() + recorder.threads.size(), 1u);
-        for (const auto& box : recorder.boxes) {
-            EXPECT_EQ(box.thread, std::this_thread::get_id());
-        }
-        for (const DWORD thread : recorder.threads) {
-            EXPECT_EQ(thread, ::GetCurrentThreadId());
-        }
+        EXPECT_EQ(recorder.thread, ::GetCurrentThreadId());
     }
 }
 
@@ -319,8 +267,6 @@ TEST_F(RegistrySettingsTest, ValuesComeBackAsWritten) {
         const char* name;
         std::string value;
     } cases[] = {
-        {"CLeftView", "PaneColorLBack", "00ffffff"},
-        {"VekDCDoc", "HomeDir", "xxx"},
         {"VekDCDoc", "鍵", "C:\\鍵\\例.key"},
         {"VekDCDoc", "Empty", ""},
         {"VekDCDoc", "Long", std::string(100000, 'x')},
@@ -342,17 +288,9 @@ TEST_F(RegistrySettingsTest, WhatIsNotAStringReadsAsMissing) {
     ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (settings_.key() + L"\\CLeftView").c_str(),
                                 L"Number", REG_DWORD, &number, sizeof number),
               ERROR_SUCCESS);
-    const struct {
-        const char* section;
-        const char* name;
-    } cases[] = {
-        {"CLeftView", "Missing"},
-        {"NoSuchSection", "PaneColorLText"},
-        {"CLeftView", "Number"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(settings_.read(c.section, c.name), std::nullopt) << c.section << " " << c.name;
-    }
+    EXPECT_EQ(settings_.read("CLeftView", "Missing"), std::nullopt);
+    EXPECT_EQ(settings_.read("NoSuchSection", "PaneColorLText"), std::nullopt);
+    EXPECT_EQ(settings_.read("CLeftView", "Number"), std::nullopt);
 }
 
 TEST_F(RegistrySettingsTest, RemovingASectionTakesAllOfItAndNothingElse) {

@@ -1,5 +1,8 @@
 #include "tests/support/win32_gui.h"
 
+#include <commdlg.h>
+#include <dlgs.h>
+
 #include <exception>
 #include <stdexcept>
 #include <thread>
@@ -97,6 +100,39 @@ MessageBoxContent read_message_box(HWND box) {
         }
     }
     return content;
+}
+
+namespace {
+
+// A text that a file dialog gives on a message of its own.
+std::wstring dialog_text(HWND dialog, UINT message) {
+    const auto length = ::SendMessageW(dialog, message, 0, 0);  // with its null
+    std::wstring text(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
+    ::SendMessageW(dialog, message, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(text.size() - 1);
+    return text;
+}
+
+}  // namespace
+
+FileDialogContent read_file_dialog(HWND dialog) {
+    FileDialogContent content;
+    content.title = window_text(dialog);
+    content.folder = dialog_text(dialog, CDM_GETFOLDERPATH);
+    content.name = dialog_text(dialog, CDM_GETSPEC);
+    const HWND types = ::GetDlgItem(dialog, cmb1);
+    for (LRESULT i = 0; i < ::SendMessageW(types, CB_GETCOUNT, 0, 0); ++i) {
+        std::wstring label(static_cast<std::size_t>(::SendMessageW(types, CB_GETLBTEXTLEN, i, 0)),
+                           L'\0');
+        ::SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(label.data()));
+        content.filters.push_back(label);
+    }
+    content.selected_filter = static_cast<int>(::SendMessageW(types, CB_GETCURSEL, 0, 0));
+    return content;
+}
+
+void type_file_name(HWND dialog, const std::wstring& name) {
+    ::SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(name.c_str()));
 }
 
 TestWindow::TestWindow() {

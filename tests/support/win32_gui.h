@@ -50,6 +50,18 @@ struct MessageBoxContent {
 };
 MessageBoxContent read_message_box(HWND box);
 
+// What a file dialog shows.
+struct FileDialogContent {
+    std::wstring title;
+    std::wstring folder;
+    std::wstring name;
+    std::vector<std::wstring> filters;  // the labels of its file types
+    int selected_filter = -1;
+};
+FileDialogContent read_file_dialog(HWND dialog);
+// Puts a name into a file dialog's name field, as the user types it.
+void type_file_name(HWND dialog, const std::wstring& name);
+
 // A shown top-level window of this thread, destroyed with the object.
 class TestWindow {
 public:
