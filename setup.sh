@@ -12,9 +12,10 @@
 #                      64-bit Windows and pack it with README and the examples
 #                      into build-windows/vekdc-cli-VERSION-windows-x86_64.zip
 #   ./setup.sh windows-test
-#                      the same, running the core and CLI tests under wine
-#                      first (in the wine prefix WINEPREFIX, by default one of
-#                      VekDC's own in ~/.cache/vekdc/wine)
+#                      the same, running the tests under wine first (in the
+#                      wine prefix WINEPREFIX, by default one of VekDC's own in
+#                      ~/.cache/vekdc/wine), with their windows on a private
+#                      virtual X display (Xvfb), or on VEKDC_TEST_DISPLAY
 #   ./setup.sh deps [run|test|package|windows|windows-test]
 #                      only install what that command needs (the part that
 #                      needs root: su -c './setup.sh deps', then ./setup.sh run)
@@ -69,7 +70,9 @@ package_packages=(
 # What the Windows build needs: the cross compiler; its tests also wine and
 # GoogleTest's sources, which are built with the cross compiler.
 windows_packages=(cmake make g++-mingw-w64-x86-64-posix)
-windows_test_packages=(wine64 googletest)
+# Windows' own fonts for wine (fonts-wine) and a Japanese one; Xvfb as the
+# display of the tests' windows.
+windows_test_packages=(wine64 googletest fonts-wine fonts-ipafont-gothic xvfb xauth)
 
 install_missing() {
     local missing=()
@@ -158,6 +161,15 @@ case "$mode" in
     windows-test)
         add_packages_for windows-test
         install_missing
+        if [ -z "${VEKDC_TEST_DISPLAY:-}" ]; then
+            # Everything wine starts from here on shows its windows on a
+            # display of this run's own, which ends with it.
+            export VEKDC_TEST_DISPLAY=private
+            exec xvfb-run --auto-servernum --server-args="-screen 0 1920x1200x24 -nolisten tcp" \
+                "$PWD/setup.sh" windows-test
+        elif [ "$VEKDC_TEST_DISPLAY" != private ]; then
+            export DISPLAY="$VEKDC_TEST_DISPLAY"
+        fi
         build_windows ON
         (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)" && cpack)
         ;;

@@ -13,6 +13,7 @@
 #include "platform/console_services.h"
 #include "platform/environment.h"
 #include "platform/file.h"
+#include "platform/file_filter.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 #include "platform/recording_services.h"
@@ -121,6 +122,31 @@ TEST(Launch, RecognisesTheFixedProgramsOnly) {
     EXPECT_EQ(fixed_program_argument(std::string(kExternalViewerProgram) + " x.wmf"), "x.wmf");
     EXPECT_EQ(fixed_program_argument("rm -rf /tmp/x"), std::nullopt);
     EXPECT_EQ(fixed_program_argument(kBrowserProgram), std::nullopt);
+}
+
+TEST(FileFilters, ReadPairsAndSingleLabels) {
+    using Filters = std::vector<FileFilter>;
+    const struct {
+        const char* filter;
+        Filters expected;
+    } cases[] = {
+        {"Vekキーファイル|*.key|すべて|*.*||",
+         {{"Vekキーファイル", {"*.key"}}, {"すべて", {"*.*"}}}},
+        {"vek file (*.vek)|*.vek| encrypted file (*.encrypted)|*.encrypted | all files (*.*)|*.*||",
+         {{"vek file (*.vek)", {"*.vek"}},
+          {"encrypted file (*.encrypted)", {"*.encrypted"}},
+          {"all files (*.*)", {"*.*"}}}},
+        {"key file (*.key)", {{"key file (*.key)", {"*.key"}}}},
+        {" keys ", {{"keys", {}}}},
+        {"text|*.txt; *.doc;||", {{"text", {"*.txt", "*.doc"}}}},
+        {"a|*.a|b|*.b", {{"a", {"*.a"}}, {"b", {"*.b"}}}},
+        {"a|*.a|b", {{"a", {"*.a"}}}},
+        {"a||b|*.b||", {{"a", {}}, {"b", {"*.b"}}}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parse_file_filter(c.filter), c.expected) << c.filter;
+    }
 }
 
 TEST(ConsoleServices, BoxesGoToStandardErrorAndQuestionsTakePresetAnswers) {
