@@ -118,6 +118,7 @@ private slots:
     void convertsFilters();
     void messageBoxShowsWhatItIsAsked_data();
     void messageBoxShowsWhatItIsAsked();
+    void messageBoxIsAsWideAsItsCaption();
     void standardButtonsAreJapanese();
     void fileDialogUsesTheRequest();
     void fileDialogCancelled();
@@ -207,6 +208,21 @@ void TestQtServices::messageBoxShowsWhatItIsAsked() {
     QCOMPARE(text, QStringLiteral("[/a/<b>]以下を\nすべてデコードしますか？"));
     QCOMPARE(format, Qt::PlainText);
     QCOMPARE(shownIcon, qtIcon);
+}
+
+void TestQtServices::messageBoxIsAsWideAsItsCaption() {
+    // A box with a short text: the window manager would cut its caption.
+    int width = 0;
+    int needed = 0;
+    WhenModalShows<QMessageBox>([&](QMessageBox* box) {
+        QFont bold = box->font();
+        bold.setBold(true);
+        needed = QFontMetrics(bold).horizontalAdvance(box->windowTitle());
+        width = box->width();
+        box->button(QMessageBox::Ok)->click();
+    });
+    m_services.message_box("!", kDecoderCaption, Buttons::Ok, Icon::None);
+    QVERIFY2(width > needed + 100, qPrintable(QStringLiteral("%1 for %2").arg(width).arg(needed)));
 }
 
 void TestQtServices::standardButtonsAreJapanese() {
