@@ -203,8 +203,8 @@ decode_run::snapshot decode_panel::RunDecodeJob(const std::vector<std::string>& 
 }
 
 void decode_panel::ShowRunProgress(const decode_run::snapshot& progress) {
-    SetProgress(progress.percent());
     m_document.SetStatusText(progress_text(progress));
+    SetProgress(progress.percent());
 }
 
 void decode_panel::CancelDecode() {
@@ -238,10 +238,10 @@ void decode_panel::SetRunning(bool running) {
 }
 
 int decode_panel::SetProgress(int percent) {
-    m_pane.set_progress(percent);
     if (m_document.m_pLeftView != nullptr) {
         m_document.m_pLeftView->SetStatusProgress(percent);
     }
+    m_pane.set_progress(percent);
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -145,13 +146,16 @@ CMainFrame::CMainFrame(desktop::CVekDCDoc* document) : m_pDocument(document) {
     resize(InitialSize());
 }
 
-QSize CMainFrame::InitialSize() const {
+QSize CMainFrame::InitialSize() {
     const QWidget* form = m_pDecodeView->widget();
-    // The tree at its narrow width beside the whole form, under the menu and
-    // above the status bar.
-    const QSize needed(
-        desktop::drive_tree::kNarrowWidth + m_wndSplitter->handleWidth() + form->width(),
-        menuBar()->sizeHint().height() + form->height() + m_wndStatusBar->sizeHint().height());
+    // The tree at its narrow width beside the whole form, with what the
+    // window puts around the splitter (menu, status bar, margins).
+    layout()->activate();
+    const QSize around = size() - m_wndSplitter->size();
+    const QSize needed =
+        QSize(desktop::drive_tree::kNarrowWidth + m_wndSplitter->handleWidth() + form->width(),
+              form->height()) +
+        around;
     QSize size = this->size().expandedTo(needed);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         size = size.boundedTo(screen->availableGeometry().size());
@@ -256,6 +260,9 @@ void CMainFrame::ShowLockKeys(const platform::LockKeyLights& lights) {
 
 void CMainFrame::AttachStatusProgress(QWidget* bar) {
     m_statusProgress = bar;
+    // No taller than the text beside it: the status bar keeps its height
+    // when the bar shows.
+    bar->setMaximumHeight(m_messagePane->sizeHint().height());
     m_wndStatusBar->insertWidget(1, bar, 0);
     bar->hide();
     FitStatusProgress();

@@ -84,7 +84,7 @@ private:
     void ShowLockKeys(const platform::LockKeyLights& lights);
     // The size of the first window: the system's usual one, or larger where
     // the panel needs it to show every control.
-    QSize InitialSize() const;
+    QSize InitialSize();
     void FitStatusProgress();
 
     desktop::CVekDCDoc* m_pDocument;

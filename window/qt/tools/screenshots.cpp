@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     vekdc::CMainFrame* frame = app.GetMainWnd();
-    frame->resize(960, 600);
+    frame->resize(QSize(960, 600).expandedTo(frame->size()));
     if (!QTest::qWaitForWindowExposed(frame)) {
         return 1;
     }
