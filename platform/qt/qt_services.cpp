@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QSettings>
 #include <QUrl>
@@ -95,6 +96,22 @@ QString qt_filter(const QString& label, const QString& patterns) {
                            : QStringLiteral("%1 (%2)").arg(shown, converted);
 }
 
+// Keeps a box at least as wide as its caption needs in a title bar: the
+// caption in bold, with room for the window's icon and its buttons. A narrow
+// box would otherwise have its caption cut by the window manager.
+void make_room_for_caption(QMessageBox& box) {
+    QFont title = box.font();
+    title.setBold(true);
+    const QFontMetrics metrics(title);
+    constexpr int kTitleBarButtons = 4;  // the icon, minimise, maximise, close
+    const int needed =
+        metrics.horizontalAdvance(box.windowTitle()) + kTitleBarButtons * 2 * metrics.height();
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
 bool has_wildcard(const QString& name) {
     return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
 }
@@ -139,6 +156,7 @@ Answer QtServices::message_box(const std::string& text, const std::string& capti
     QMessageBox box(qt_icon(icon), from_utf8(caption), from_utf8(text), qt_buttons(buttons),
                     owner_window());
     box.setTextFormat(Qt::PlainText);
+    make_room_for_caption(box);
     switch (box.exec()) {
         case QMessageBox::Ok:
             return Answer::Ok;
