@@ -21,7 +21,7 @@ public:
     enum : int { IDOK = 1, IDC_WEB_PAGE = 1011 };
 
     static constexpr const char* kVersionText = "VEK DECODER Version " VEKDC_VERSION;
-    static constexpr const char* kMakerNotice = "Copyright (C) Orvinta";
+    static constexpr const char* kMakerNotice = VEKDC_COPYRIGHT;
     static constexpr const char* kMakerAddress = "orvinta.example";
 
     explicit CVersionDlg(QWidget* parent = nullptr);
