@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,5 +48,11 @@ std::optional<std::string> host_path(std::string_view path);
 
 // The folder part of a path including its final separator ("" for a bare name).
 std::string folder_of(std::string_view path);
+
+// A path of the standard file system library made from UTF-8 text, and its
+// text in UTF-8: the library reads and writes plain strings in the system's
+// code page on Windows, which garbles every name outside it.
+std::filesystem::path filesystem_path(std::string_view utf8);
+std::string utf8_text(const std::filesystem::path& path);
 
 }  // namespace vekdc::platform

@@ -237,7 +237,7 @@ const status_case kStatusCases[] = {
      {"a.txt"}},
     {"decode, the output folder is a file",
      {"decode", "-k", "{B}", "-o", "{d}/a.txt", "{d}/junk.vek", "{d}/a.vek"},
-     test::kStatusMinusOne,
+     255,
      {"VekDC: dec out file open error: {d}/a.txt: Not a directory\n"},
      {}},
     {"decode, a missing key",
@@ -302,7 +302,7 @@ const status_case kStatusCases[] = {
      {"a.vek"}},
     {"encode, the output folder is a file",
      {"encode", "-k", "{B}", "-o", "{d}/a.txt", "{d}/a.doc"},
-     test::kStatusMinusOne,
+     255,
      {"VekDC: enc out file open error: {d}/a.txt: Not a directory\n"},
      {}},
     // check
