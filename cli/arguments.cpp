@@ -479,7 +479,8 @@ std::optional<std::string> complete(parsed_command& command, const option_flags&
     return std::nullopt;
 }
 
-parse_result parse_command(const command_spec& spec, const std::vector<std::string>& arguments) {
+parse_result parse_command(const command_spec& spec, const std::vector<std::string>& arguments,
+                           const file_expander& expand_files) {
     const std::string topic(spec.name);
     getopt_setup setup = setup_for(spec.kind);
     // getopt_long permutes the pointers, never the text; the command name
@@ -532,7 +533,13 @@ parse_result parse_command(const command_spec& spec, const std::vector<std::stri
         }
     }
     for (int i = std::max(optind, 1); i < argc; ++i) {
-        command.files.emplace_back(argv[static_cast<std::size_t>(i)]);
+        const std::string file = argv[static_cast<std::size_t>(i)];
+        if (expand_files) {
+            const std::vector<std::string> named = expand_files(file);
+            command.files.insert(command.files.end(), named.begin(), named.end());
+        } else {
+            command.files.push_back(file);
+        }
     }
     if (auto problem = complete(command, flags)) {
         return usage_error{topic, *problem};
@@ -556,7 +563,8 @@ const command_spec* find_command(std::string_view name) {
     return found == kCommands.end() ? nullptr : &*found;
 }
 
-parse_result parse_arguments(const std::vector<std::string>& arguments) {
+parse_result parse_arguments(const std::vector<std::string>& arguments,
+                             const file_expander& expand_files) {
     if (arguments.empty()) {
         return usage_error{"", "no command given"};
     }
@@ -583,7 +591,7 @@ parse_result parse_arguments(const std::vector<std::string>& arguments) {
         }
         return usage_error{"", "unknown command '" + first + "'"};
     }
-    return parse_command(*command, arguments);
+    return parse_command(*command, arguments, expand_files);
 }
 
 std::string help_text(std::string_view topic) {

@@ -6,6 +6,7 @@
 // reentrant: call it from one thread at a time.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -51,8 +52,13 @@ struct usage_error {
 
 using parse_result = std::variant<parsed_command, help_request, version_request, usage_error>;
 
+// What a file argument stands for: the files it names (see
+// platform::expand_file_argument); without one, each stands for itself.
+using file_expander = std::function<std::vector<std::string>(const std::string&)>;
+
 // The arguments after the program name.
-parse_result parse_arguments(const std::vector<std::string>& arguments);
+parse_result parse_arguments(const std::vector<std::string>& arguments,
+                             const file_expander& expand_files = {});
 
 // ---------------------------------------------------------------- the tables
 

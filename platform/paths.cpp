@@ -43,6 +43,12 @@ std::string folder_of(std::string_view path) {
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
+#ifndef _WIN32
+std::vector<std::string> expand_file_argument(const std::string& argument) {
+    return {argument};
+}
+#endif
+
 std::filesystem::path filesystem_path(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vekdc::platform {
 
@@ -48,6 +49,15 @@ std::optional<std::string> host_path(std::string_view path);
 
 // The folder part of a path including its final separator ("" for a bare name).
 std::string folder_of(std::string_view path);
+
+// The files that a file argument of the command line names. On Windows,
+// where the shells leave wildcards to the program, `*` and `?` in the last
+// component of the path are matched against the names in its folder as
+// Windows programs do, case-insensitively; the matches come in the order of
+// their names, each with the folder as it was typed, and an argument that
+// matches nothing stands for itself (and is then named as missing). Elsewhere
+// the shell has done this: the argument itself.
+std::vector<std::string> expand_file_argument(const std::string& argument);
 
 // A path of the standard file system library made from UTF-8 text, and its
 // text in UTF-8: the library reads and writes plain strings in the system's

@@ -582,6 +582,23 @@ TEST_F(CliTest, NamesInAnyScriptRoundTrip) {
     EXPECT_EQ(test::read_file(out + test::kSep + "日本語のメモ.txt"), content);
 }
 
+#ifdef _WIN32
+// cmd.exe and PowerShell leave wildcards to the program, as Windows users
+// know; a pattern that matches nothing is named like a missing file.
+TEST_F(CliTest, WildcardsInFileArgumentsNameTheFilesThatMatch) {
+    const std::string enc = folder("enc");
+    for (const char* name : {"a.txt", "b.doc"}) {
+        test::write_file(dir / name, test::pattern_bytes(200, name[0]));
+        ASSERT_EQ(cli({"encode", "-k", key_B, "-o", enc, dir / name}).status, 0);
+    }
+    const ProcessResult r =
+        cli({"decode", "-k", key_B, "-o", dir / "out", enc + "\\*.vek", enc + "\\*.none"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(enc + "\\*.none: No such file or directory"), std::string::npos) << r.err;
+    EXPECT_EQ(test::names_in(dir / "out"), (std::vector<std::string>{"a.txt", "b.doc"}));
+}
+#endif
+
 // Folders named in any script, given to every command that takes one; the
 // output folders are not made beforehand. On Windows the folder checks once
 // read such names in the ANSI code page.
