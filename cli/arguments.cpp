@@ -120,6 +120,19 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kStatuses
 
 constexpr std::size_t kTextWidth = 79;
 
+// The help command's own topic, and Windows' way of asking for help.
+constexpr std::string_view kHelpTopic = "help";
+constexpr std::string_view kWindowsHelp = "/?";
+constexpr std::string_view kHelpDescription =
+    "Shows the help of COMMAND, or without one the help of the whole program: every command's "
+    "usage and options, and the exit statuses. 'vekdc-cli COMMAND --help' shows a command's "
+    "help too, and so does /? in place of --help, as on Windows.";
+
+// Whether a word asks for the help of the whole program.
+bool asks_for_help(std::string_view word) {
+    return word == kHelpTopic || word == "--help" || word == "-h" || word == kWindowsHelp;
+}
+
 // ---------------------------------------------------------------- text layout
 
 // Appends `text` wrapped at kTextWidth, the first line after `first_indent`
@@ -569,11 +582,14 @@ parse_result parse_arguments(const std::vector<std::string>& arguments,
         return usage_error{"", "no command given"};
     }
     const std::string& first = arguments.front();
-    if (first == "help" || first == "--help" || first == "-h") {
+    if (asks_for_help(first)) {
         if (arguments.size() > 2) {
             return usage_error{"", "help takes at most one command"};
         }
         if (arguments.size() == 2) {
+            if (asks_for_help(arguments[1])) {
+                return help_request{std::string(kHelpTopic)};
+            }
             if (find_command(arguments[1]) == nullptr) {
                 return usage_error{"", "unknown command '" + arguments[1] + "'"};
             }
@@ -585,6 +601,9 @@ parse_result parse_arguments(const std::vector<std::string>& arguments,
         return version_request{};
     }
     const command_spec* command = find_command(first);
+    if (command != nullptr && arguments.size() >= 2 && arguments[1] == kWindowsHelp) {
+        return help_request{first};
+    }
     if (command == nullptr) {
         if (first.starts_with('-')) {
             return usage_error{"", "unknown option '" + first + "': the command comes first"};
@@ -597,6 +616,11 @@ parse_result parse_arguments(const std::vector<std::string>& arguments,
 std::string help_text(std::string_view topic) {
     if (const command_spec* command = find_command(topic)) {
         return command_help(*command);
+    }
+    if (topic == kHelpTopic) {
+        std::string out = "Usage: " + std::string(kProgramName) + " help [COMMAND]\n";
+        append_paragraphs(out, kHelpDescription);
+        return out;
     }
     return program_help();
 }

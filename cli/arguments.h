@@ -37,8 +37,8 @@ struct parsed_command {
     std::vector<std::string> files;
 };
 
-// "vekdc-cli help [COMMAND]", "--help" or "COMMAND --help"; topic is empty
-// for the whole program.
+// "vekdc-cli help [COMMAND]", "--help", "COMMAND --help" or, as on Windows,
+// "/?" and "COMMAND /?"; topic is empty for the whole program.
 struct help_request {
     std::string topic;
 };
@@ -94,8 +94,9 @@ const command_spec* find_command(std::string_view name);
 
 inline constexpr std::string_view kProgramName = "vekdc-cli";
 
-// The help of one command, or of the whole program for an empty topic (every
-// command's usage, options and the exit statuses). Ends with a line feed.
+// The help of one command, of the help command itself for "help", or of the
+// whole program for an empty topic (every command's usage, options and the
+// exit statuses). Ends with a line feed.
 std::string help_text(std::string_view topic);
 
 // What vekdc-cli prints for a usage error: the problem, the usage line(s) of

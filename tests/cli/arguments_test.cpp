@@ -222,6 +222,10 @@ TEST(ParseArguments, AnswersHelpAndVersion) {
         {{"help", "check"}, "check"},
         {{"check", "--help"}, "check"},
         {{"decode", "-h", "--bogus"}, "decode"},
+        {{"/?"}, ""},
+        {{"decode", "/?"}, "decode"},
+        {{"help", "help"}, "help"},
+        {{"help", "/?"}, "help"},
     };
     for (const auto& c : cases) {
         const parse_result result = parse_arguments(c.arguments);
@@ -267,6 +271,10 @@ TEST(HelpText, ShowsEveryOptionTheParserTakes) {
             }
         }
     }
+}
+
+TEST(HelpText, TheHelpCommandHasAHelpOfItsOwn) {
+    EXPECT_EQ(help_text("help").rfind("Usage: vekdc-cli help [COMMAND]\n", 0), 0u);
 }
 
 TEST(HelpText, ProgramHelpNamesEveryCommandAndStatus) {
