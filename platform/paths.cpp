@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/environment.h"
@@ -7,6 +8,8 @@
 namespace vekdc::platform {
 
 std::string with_final_separator(std::string folder) {
+    // Windows reads both separators; the paths formed here show its own.
+    std::replace(folder.begin(), folder.end(), '/', kPathSeparator);
     if (!folder.empty() && !is_path_separator(folder.back())) {
         folder += kPathSeparator;
     }

@@ -32,8 +32,8 @@ inline std::size_t last_separator(std::string_view path) {
     return path.find_last_of(kPathSeparators);
 }
 
-// A folder ready to have a name appended: with a final separator added when it
-// has none. "" stays "" (the current folder).
+// A folder ready to have a name appended: in the system's separators, with a
+// final separator added when it has none. "" stays "" (the current folder).
 std::string with_final_separator(std::string folder);
 
 // True for a path that starts with a drive letter, a colon and a backslash.
