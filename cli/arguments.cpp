@@ -94,7 +94,9 @@ constexpr std::array kOptions = {
     option_spec{'\0', "regular", "", "regular elements 2i|i-j| + i + 2j + 3", kKeygen},
     option_spec{'d', "dir", "DIR", "folder for the key files (default: the current folder)",
                 kKeygen},
-    option_spec{'\0', "drive-d", "DIR", "folder that stands for drive D: (default: $VEKDC_DRIVE_D)",
+    option_spec{'\0', "drive-d", "DIR",
+                "folder that stands for drive D: (default: $VEKDC_DRIVE_D; without it, on "
+                "Windows the drive D: itself)",
                 kKeyset},
     option_spec{'v', "verbose", "", "also print the header facts of each file",
                 kDecode | kEncode | kCheck},

@@ -366,6 +366,8 @@ int run_keygen(const parsed_command& command, cli_services& services) {
     return report.keys() == 2 ? 0 : 1;
 }
 
+// The drive keyset writes to on Windows when no folder stands for it.
+constexpr const char* kRealDriveD = "D:\\";
 constexpr std::size_t kKeySetKeys = 4;   // the master key and three daughter keys
 constexpr std::size_t kKeySetFiles = 6;  // two per encoding key
 // The road's questions besides the file dialogs: the opening notice, one
@@ -374,8 +376,13 @@ constexpr int kKeySetQuestions = 5;
 
 int run_keyset(const parsed_command& command, cli_services& services,
                const console_facts& console) {
-    const std::string drive =
+    std::string drive =
         command.drive_d.value_or(platform::environment_variable("VEKDC_DRIVE_D").value_or(""));
+    // Where drive letters are the system's own, D: is the drive itself.
+    const bool real_drive = drive.empty() && platform::kDrivesAreNative;
+    if (real_drive) {
+        drive = kRealDriveD;
+    }
     if (drive.empty()) {
         std::cerr << usage_error_text({"keyset",
                                        "no folder stands for drive D: give --drive-d DIR or set "
@@ -403,7 +410,9 @@ int run_keyset(const parsed_command& command, cli_services& services,
             services.preset_file(file);
         }
     }
-    platform::set_environment_variable("VEKDC_DRIVE_D", drive);
+    if (!real_drive) {
+        platform::set_environment_variable("VEKDC_DRIVE_D", drive);
+    }
     run_report report(command.verbosity, {}, {});
     CMatrixCipher().run_job(key_set_job(), &report);
     if (report.keys() != kKeySetKeys || report.written() != kKeySetFiles) {

@@ -597,6 +597,23 @@ TEST_F(CliTest, WildcardsInFileArgumentsNameTheFilesThatMatch) {
     EXPECT_NE(r.err.find(enc + "\\*.none: No such file or directory"), std::string::npos) << r.err;
     EXPECT_EQ(test::names_in(dir / "out"), (std::vector<std::string>{"a.txt", "b.doc"}));
 }
+
+// On Windows drive letters are the system's own: without --drive-d or
+// VEKDC_DRIVE_D keyset writes to the drive D: itself, as README says, instead
+// of refusing. No test writes to a real drive: run where D: does not exist.
+TEST_F(CliTest, KeysetWithoutAFolderForDriveDUsesTheDriveItself) {
+    if (test::exists("D:\\")) {
+        GTEST_SKIP() << "this machine has a drive D:";
+    }
+    test::ScopedEnvironment no_folder({{"VEKDC_DRIVE_D", std::nullopt}});
+    std::vector<std::string> keyset{"keyset"};
+    for (int i = 0; i < 6; ++i) {
+        keyset.push_back(dir / "a.txt");
+    }
+    const ProcessResult r = cli(keyset);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vekdc-cli: the folder for drive D: D:\\ does not exist; create it first\n");
+}
 #endif
 
 // Folders named in any script, given to every command that takes one; the
