@@ -39,10 +39,19 @@ fail() {
 wine_path() {
     printf 'Z:%s' "$1" | tr / '\\'
 }
-# The data of a registry value as `reg query` shows it, or nothing.
+# The data of a registry value (the key's default value when no name is
+# given) as `reg query` shows it, or nothing.
 reg_value() {
-    "$wine_run" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+    if [ $# -eq 1 ]; then
+        set -- "$1" '(Default)' /ve
+    else
+        set -- "$1" "$2" /v "$2"
+    fi
+    name=$2
+    key=$1
+    shift 2
+    "$wine_run" reg query "$key" "$@" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$name *REG_[A-Z_]* *//p"
 }
 # The prefix's files, and the parts of its registry that an MSI writes to
 # (software, classes, environment; not the hardware that wine looks at anew
@@ -99,14 +108,16 @@ case ";$path;" in
     *) fail "the system PATH does not hold C:\\Program Files\\VekDC\\: $path" ;;
 esac
 if [ "$window" = yes ]; then
-    [ "$(reg_value 'HKCR\.vek' '(Default)')" = VekDC.EncryptedFile ] || fail ".vek is not VekDC's"
-    [ "$(reg_value 'HKCR\.encrypted' '(Default)')" = VekDC.EncryptedFile ] ||
+    [ "$(reg_value 'HKCR\.vek')" = VekDC.EncryptedFile ] || fail ".vek is not VekDC's"
+    [ "$(reg_value 'HKCR\.encrypted')" = VekDC.EncryptedFile ] ||
         fail ".encrypted is not VekDC's"
     verb='HKCR\VekDC.EncryptedFile\shell\decode'
-    [ "$(reg_value "$verb\\command" '(Default)')" = '"C:\Program Files\VekDC\vekdc.exe" --add "%1"' ] ||
-        fail "the verb's command is $(reg_value "$verb\\command" '(Default)')"
-    [ "$(reg_value "$verb" MUIVerb)" = '@C:\Program Files\VekDC\vekdc.exe,-30000' ] ||
-        fail "the verb's text is $(reg_value "$verb" MUIVerb)"
+    [ "$(reg_value "$verb\\command")" = '"C:\Program Files\VekDC\vekdc.exe" --add "%1"' ] ||
+        fail "the verb's command is $(reg_value "$verb\\command")"
+    case "$(reg_value "$verb" MUIVerb)" in
+        '@C:\Program Files\VekDC\vekdc.exe,-'[0-9]*) ;;
+        *) fail "the verb's text is $(reg_value "$verb" MUIVerb), not vekdc.exe's" ;;
+    esac
     [ "$(reg_value "$verb" MultiSelectModel)" = Player ] || fail "the verb takes one file only"
 fi
 
