@@ -47,7 +47,8 @@ execute_process(
     COMMAND_ERROR_IS_FATAL ANY)
 
 # The folder appended to the system PATH at installation and taken out of it
-# at removal ("=-*": set, remove, system variable; "[~];": append).
+# at removal ("=-*": set, remove, system variable; "[~];": append), with
+# the component Integration of vekdc.wxs.
 # (Not through run(): the value's ";" would split it.)
 execute_process(COMMAND ${MSIBUILD} ${msi}
     -q "CREATE TABLE `Environment` (`Environment` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL LOCALIZABLE, `Value` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Environment`)"
