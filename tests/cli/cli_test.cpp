@@ -266,7 +266,7 @@ const status_case kStatusCases[] = {
     {"encode, two inputs give one output",
      {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/a.doc"},
      1,
-     {"{d}/a.txt and {d}/a.doc would both be encoded to {d}/out{s}a.vek"},
+     {"{d}/a.txt and {d}/a.doc would both be encoded to {d}{s}out{s}a.vek"},
      {}},
     {"encode, a missing input",
      {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/gone.txt"},
