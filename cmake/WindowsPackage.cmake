@@ -73,13 +73,14 @@ set(msi_programs vekdc-cli)
 if(TARGET vekdc)
     list(APPEND msi_programs vekdc)
 endif()
+set(msi_inputs ${msi_programs} ${PROJECT_SOURCE_DIR}/cmake/make-msi.cmake
+    ${PROJECT_SOURCE_DIR}/packaging/windows/vekdc.wxs
+    ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/README.ja.md ${example_files})
 add_custom_command(OUTPUT ${VEKDC_MSI}
     COMMAND ${VEKDC_MAKE_MSI} -D VERSION=${VEKDC_MSI_VERSION}
             -D STAGE_DIR=${PROJECT_BINARY_DIR}/msi-stage -D OUTPUT=${VEKDC_MSI}
             -P ${PROJECT_SOURCE_DIR}/cmake/make-msi.cmake
-    DEPENDS ${msi_programs} ${PROJECT_SOURCE_DIR}/cmake/make-msi.cmake
-            ${PROJECT_SOURCE_DIR}/packaging/windows/vekdc.wxs
-            ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/README.ja.md ${example_files}
+    DEPENDS ${msi_inputs}
     COMMENT "Making the MSI ${VEKDC_PACKAGE_BASENAME}.msi"
     VERBATIM)
 add_custom_target(msi ALL DEPENDS ${VEKDC_MSI})
@@ -97,10 +98,13 @@ if(VEKDC_BUILD_TESTS AND NOT VEKDC_FUZZ)
         COMMAND ${VEKDC_MAKE_MSI} -D VERSION=${newer_version}
                 -D STAGE_DIR=${PROJECT_BINARY_DIR}/tests/msi-stage-upgrade -D OUTPUT=${newer_msi}
                 -P ${PROJECT_SOURCE_DIR}/cmake/make-msi.cmake
-        DEPENDS ${VEKDC_MSI}
+        DEPENDS ${msi_inputs}
         COMMENT "Making a newer MSI for the upgrade test"
         VERBATIM)
+    # After the MSI, never beside it: both run the build's install step,
+    # which writes its manifest into the build folder.
     add_custom_target(msi_upgrade_test ALL DEPENDS ${newer_msi})
+    add_dependencies(msi_upgrade_test msi)
     add_test(NAME msi_install
              COMMAND sh ${PROJECT_SOURCE_DIR}/tests/windows/msi_test.sh ${VEKDC_MSI} ${newer_msi}
                      ${VEKDC_MSI_VERSION} ${newer_version} ${VEKDC_MSI_WINDOW}
