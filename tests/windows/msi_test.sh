@@ -55,7 +55,8 @@ reg_value() {
 }
 # The prefix's files, and the parts of its registry that an MSI writes to
 # (software, classes, environment; not the hardware that wine looks at anew
-# when it starts), without the times of keys, the separators that wine's
+# when it starts, nor wine's own settings, which it changes as it runs:
+# a program that crashes under load adds Software\Wine\WineDbg), without the times of keys, the separators that wine's
 # removal of a PATH entry leaves at its end (one for each removal), and the
 # folder and empty keys that Windows Installer makes on its first use.
 snapshot() {
@@ -70,6 +71,7 @@ snapshot() {
                 -e '/^"PATH"=/s/;*"$/"/' "$hive" |
                 awk 'BEGIN { RS = ""; ORS = "\n\n" }
                      /^\[(Software|Environment|System\\\\CurrentControlSet\\\\Control\\\\Session Manager\\\\Environment)/ &&
+                     !/^\[Software\\\\Wine\\\\/ &&
                      !(split($0, lines, "\n") == 1 && $0 ~ /\\\\Installer/)'
         done
     ) >"$1"
@@ -132,17 +134,22 @@ diff -r "$examples/plain" "$work/console/decoded" >/dev/null ||
     fail "the decoded examples differ from the originals"
 
 # --- upgrade, and no way back
+# The versions of VekDC that Windows lists as installed, one a line.
+installed_versions() {
+    "$wine_run" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
+        tr -d '\r' | awk '/DisplayName +REG_SZ +VekDC$/ { vekdc = 1 }
+                          /DisplayVersion/ && vekdc { print $3 }
+                          /^HKEY/ { vekdc = 0 }'
+}
 "$wine_run" msiexec /i "$(wine_path "$newer")" /qn || fail "the upgrade exited with $?"
-products=$("$wine_run" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
-    tr -d '\r')
-count=$(printf '%s\n' "$products" | grep -c 'DisplayName *REG_SZ *VekDC$' || true)
-[ "$count" -eq 1 ] || fail "$count VekDC products installed after the upgrade"
-printf '%s\n' "$products" | grep -q "DisplayVersion *REG_SZ *$newer_version\$" ||
-    fail "$newer_version is not the installed version after the upgrade"
+[ "$(installed_versions)" = "$newer_version" ] ||
+    fail "installed after the upgrade:" $(installed_versions)
 [ -f "$installed/vekdc-cli.exe" ] || fail "the upgrade removed vekdc-cli.exe"
 if "$wine_run" msiexec /i "$(wine_path "$msi")" /qn; then
     fail "the older MSI was installed over the newer one"
 fi
+[ "$(installed_versions)" = "$newer_version" ] ||
+    fail "installed after the older MSI was refused:" $(installed_versions)
 
 # --- removal
 "$wine_run" msiexec /x "$(wine_path "$newer")" /qn || fail "msiexec /x exited with $?"
