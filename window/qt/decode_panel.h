@@ -81,6 +81,9 @@ public:
     void entry_removed(std::size_t index) override;
     void list_cleared() override;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 signals:
     // Emitted whenever the panel's bar moves.
     void progressChanged(int percent);

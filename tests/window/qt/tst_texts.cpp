@@ -209,6 +209,8 @@ void TestTexts::windowSpeaksTheLocaleLanguage() {
     QCOMPARE(session.frame()->windowTitle(), title);
 
     // A notice of the panel, with the core's caption, in the same language.
+    session.frame()->RevealDecodePanel();
+    QTRY_VERIFY(panel->width() > 0);
     session.recorder().boxes.clear();
     QTest::mouseClick(panel->GetDlgItem(CVekDCView::IDC_DECODE), Qt::LeftButton);
     QCOMPARE(session.recorder().boxes.size(), std::size_t{1});
@@ -381,7 +383,7 @@ void TestTexts::statusTextEndsWhereTheBarBegins() {
 }
 
 void TestTexts::indicatorsShowTheirTextOnlyWhenLit() {
-    IndicatorPane pane(QStringLiteral("CAP"));
+    IndicatorPane pane(QStringLiteral("CAP"), QStringLiteral("Caps Lock"));
     const QSize dark = pane.sizeHint();
     QCOMPARE(pane.text(), QString());
     pane.SetLit(true);
