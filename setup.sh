@@ -10,12 +10,15 @@
 #                      build-package/ and make the Debian package there
 #   ./setup.sh windows install what is missing, cross-build vekdc-cli.exe for
 #                      64-bit Windows and pack it with README and the examples
-#                      into build-windows/vekdc-cli-VERSION-windows-x86_64.zip
+#                      into build-windows/vekdc-VERSION-windows-x86_64.msi (an
+#                      installer) and build-windows/vekdc-VERSION-windows-x86_64.zip
 #   ./setup.sh windows-test
 #                      the same, running the tests under wine first (in the
 #                      wine prefix WINEPREFIX, by default one of VekDC's own in
 #                      ~/.cache/vekdc/wine), with their windows on a private
-#                      virtual X display (Xvfb), or on VEKDC_TEST_DISPLAY
+#                      virtual X display (Xvfb), or on VEKDC_TEST_DISPLAY, and
+#                      installing, upgrading and removing the MSI in a prefix
+#                      of its own
 #   ./setup.sh deps [run|test|package|windows|windows-test]
 #                      only install what that command needs (the part that
 #                      needs root: su -c './setup.sh deps', then ./setup.sh run)
@@ -69,11 +72,11 @@ test_packages=(
 package_packages=(
     dpkg-dev file
 )
-# What the Windows build needs: the cross compiler; its tests also wine and
-# GoogleTest's sources, which are built with the cross compiler.
-windows_packages=(cmake make g++-mingw-w64-x86-64-posix)
-# Windows' own fonts for wine (fonts-wine) and a Japanese one; Xvfb as the
-# display of the tests' windows.
+# What the Windows build needs: the cross compiler and the MSI tools; its
+# tests also wine and GoogleTest's sources, which are built with the cross
+# compiler, Windows' own fonts for wine (fonts-wine) and a Japanese one, and
+# Xvfb as the display of the tests' windows.
+windows_packages=(cmake make g++-mingw-w64-x86-64-posix wixl msitools)
 windows_test_packages=(wine64 googletest fonts-wine fonts-ipafont-gothic xvfb xauth)
 
 install_missing() {
@@ -111,6 +114,12 @@ build_windows() {
     cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
         -DCMAKE_BUILD_TYPE="$build_type" -DVEKDC_BUILD_TESTS="$tests" ${CMAKE_ARGS:-}
     cmake --build "$build_dir" -j"$(nproc)"
+}
+
+show_windows_packages() {
+    echo
+    echo "The Windows packages:"
+    ls "$build_dir"/vekdc-*-windows-x86_64.msi "$build_dir"/vekdc-*-windows-x86_64.zip
 }
 
 decode_example() {
@@ -159,6 +168,7 @@ case "$mode" in
         install_missing
         build_windows OFF
         (cd "$build_dir" && cpack)
+        show_windows_packages
         ;;
     windows-test)
         add_packages_for windows-test
@@ -174,6 +184,7 @@ case "$mode" in
         fi
         build_windows ON
         (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)" && cpack)
+        show_windows_packages
         ;;
     package)
         add_packages_for package

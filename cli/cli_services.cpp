@@ -4,6 +4,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "cli/commands.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 
@@ -14,11 +15,12 @@ using platform::Buttons;
 
 std::string absolute_path(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(platform::filesystem_path(path), error);
     if (error) {
         return path.starts_with('/') ? path : "./" + path;
     }
-    return absolute.string();
+    return platform::utf8_text(absolute);
 }
 
 cli_services::cli_services(bool can_ask, bool view) : can_ask_(can_ask) {
@@ -67,7 +69,7 @@ void cli_services::shell_open(const std::string& path, const std::string& workin
 
 void cli_services::exit_program(int status) {
     make_room();
-    ConsoleServices::exit_program(status);
+    ConsoleServices::exit_program(portable_status(status));
 }
 
 }  // namespace vekdc::cli

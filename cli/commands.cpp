@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <system_error>
@@ -12,6 +11,7 @@
 #include "codec/codec.h"
 #include "engine/matrix_cipher.h"
 #include "platform/environment.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/services.h"
 
@@ -154,10 +154,11 @@ MatrixPtr load_decoding_key(const std::string& path) {
 // folder; true after a message starting with `failure`. Asked before the
 // inputs, so that an unusable folder wins over every other problem.
 bool output_folder_taken(const std::string& folder, std::string_view failure) {
-    std::error_code error;
-    const auto status = std::filesystem::status(folder, error);
-    if (folder.empty() || !std::filesystem::exists(status) ||
-        std::filesystem::is_directory(status)) {
+    if (folder.empty()) {
+        return false;
+    }
+    const platform::FileKind kind = platform::file_status(folder).kind;
+    if (kind == platform::FileKind::Missing || kind == platform::FileKind::Folder) {
         return false;
     }
     platform::app_message(file_message(failure, folder, system_reason(ENOTDIR)));
@@ -168,21 +169,11 @@ bool output_folder_taken(const std::string& folder, std::string_view failure) {
 // False after a message starting with `failure` when it cannot be used.
 bool prepare_output_folder(const std::string& folder, std::string_view failure,
                            cli_services& services) {
-    if (folder.empty()) {
+    if (folder.empty() || platform::file_status(folder).kind == platform::FileKind::Folder) {
         return true;
     }
-    std::error_code error;
-    const auto status = std::filesystem::status(folder, error);
-    if (std::filesystem::is_directory(status)) {
-        return true;
-    }
-    if (std::filesystem::exists(status)) {
-        platform::app_message(file_message(failure, folder, system_reason(ENOTDIR)));
-        return false;
-    }
-    std::filesystem::create_directories(folder, error);
-    if (error || !std::filesystem::is_directory(folder, error)) {
-        platform::app_message(file_message(failure, folder, error.message()));
+    if (const int error = platform::make_folders(folder)) {
+        platform::app_message(file_message(failure, folder, system_reason(error)));
         return false;
     }
     services.notice("created the output folder " + folder);
@@ -192,14 +183,13 @@ bool prepare_output_folder(const std::string& folder, std::string_view failure,
 // A folder that must exist already (keys are never written into a folder
 // made by mistake); false after a notice.
 bool existing_folder(const std::string& folder, const std::string& what, cli_services& services) {
-    std::error_code error;
-    const auto status = std::filesystem::status(folder, error);
-    if (std::filesystem::is_directory(status)) {
+    const platform::FileKind kind = platform::file_status(folder).kind;
+    if (kind == platform::FileKind::Folder) {
         return true;
     }
     services.notice(what + " " + folder +
-                    (std::filesystem::exists(status) ? " is not a folder"
-                                                     : " does not exist; create it first"));
+                    (kind == platform::FileKind::Missing ? " does not exist; create it first"
+                                                         : " is not a folder"));
     return false;
 }
 
@@ -376,6 +366,8 @@ int run_keygen(const parsed_command& command, cli_services& services) {
     return report.keys() == 2 ? 0 : 1;
 }
 
+// The drive keyset writes to on Windows when no folder stands for it.
+constexpr const char* kRealDriveD = "D:\\";
 constexpr std::size_t kKeySetKeys = 4;   // the master key and three daughter keys
 constexpr std::size_t kKeySetFiles = 6;  // two per encoding key
 // The road's questions besides the file dialogs: the opening notice, one
@@ -384,8 +376,13 @@ constexpr int kKeySetQuestions = 5;
 
 int run_keyset(const parsed_command& command, cli_services& services,
                const console_facts& console) {
-    const std::string drive =
+    std::string drive =
         command.drive_d.value_or(platform::environment_variable("VEKDC_DRIVE_D").value_or(""));
+    // Where drive letters are the system's own, D: is the drive itself.
+    const bool real_drive = drive.empty() && platform::kDrivesAreNative;
+    if (real_drive) {
+        drive = kRealDriveD;
+    }
     if (drive.empty()) {
         std::cerr << usage_error_text({"keyset",
                                        "no folder stands for drive D: give --drive-d DIR or set "
@@ -413,7 +410,9 @@ int run_keyset(const parsed_command& command, cli_services& services,
             services.preset_file(file);
         }
     }
-    platform::set_environment_variable("VEKDC_DRIVE_D", drive);
+    if (!real_drive) {
+        platform::set_environment_variable("VEKDC_DRIVE_D", drive);
+    }
     run_report report(command.verbosity, {}, {});
     CMatrixCipher().run_job(key_set_job(), &report);
     if (report.keys() != kKeySetKeys || report.written() != kKeySetFiles) {

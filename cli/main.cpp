@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/cli_services.h"
 #include "cli/commands.h"
+#include "platform/paths.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
 #include "vekdc/version.h"
@@ -50,5 +51,5 @@ int main(int argc, char** argv) {
                 return run(parsed);
             }
         },
-        vekdc::cli::parse_arguments(arguments));
+        vekdc::cli::parse_arguments(arguments, vekdc::platform::expand_file_argument));
 }

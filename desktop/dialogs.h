@@ -62,7 +62,7 @@ struct version_dialog_ids {
     static constexpr int IDC_WEB_PAGE = 1011;
 };
 inline constexpr const char* kVersionText = "VEK DECODER Version " VEKDC_VERSION;
-inline constexpr const char* kMakerNotice = "Copyright (C) Orvinta";
+inline constexpr const char* kMakerNotice = VEKDC_COPYRIGHT;
 inline constexpr const char* kMakerAddress = "orvinta.example";
 
 // The lock-key panes of the status bar, in the order of platform::LockKey:

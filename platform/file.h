@@ -95,6 +95,11 @@ private:
     FileHandle handle_;
 };
 
+// Makes the folder `path` and the folders above it that are missing. Paths
+// go through host_path(). 0 when it is a folder afterwards, else the
+// system's error number (ENOTDIR when something else has a name on the way).
+int make_folders(const std::string& path);
+
 // The leading bytes of a regular file or a pipe, for small files such as
 // keys. A pipe is read to its end (its writer is never left blocked); bytes
 // beyond `wanted` are counted, not kept. Anything else (a terminal, a

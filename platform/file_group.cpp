@@ -19,8 +19,7 @@ namespace {
 // Removes a file this call linked, when the group cannot be completed.
 void remove_path(const std::string& path) {
     std::error_code ignored;
-    const std::u8string utf8(path.begin(), path.end());
-    std::filesystem::remove(std::filesystem::path(utf8), ignored);
+    std::filesystem::remove(filesystem_path(path), ignored);
 }
 
 }  // namespace

@@ -101,8 +101,10 @@ TEST(Paths, SeparatorsAreThePlatformsOwn) {
     EXPECT_EQ(is_path_separator('\\'), kDrivesAreNative);
     EXPECT_EQ(with_final_separator(""), "");  // the current folder stays ""
     EXPECT_EQ(with_final_separator("out"), "out" + test::kSep);
-    EXPECT_EQ(with_final_separator("out/"), "out/");
+    EXPECT_EQ(with_final_separator("out/"), "out" + test::kSep);
     EXPECT_EQ(with_final_separator("out\\"), kDrivesAreNative ? "out\\" : "out\\/");
+    // Paths formed from a folder show the system's separator only.
+    EXPECT_EQ(with_final_separator("keys/b"), "keys" + test::kSep + "b" + test::kSep);
 }
 
 TEST(Environment, SetsReadsAndRemovesVariables) {
