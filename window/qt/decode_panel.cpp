@@ -106,6 +106,13 @@ void CVekDCView::CreateControls() {
 }
 
 void CVekDCView::ConnectButtons() {
+    // A control that gets the focus scrolls into sight (a panel smaller than
+    // its form scrolls).
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* /*old*/, QWidget* now) {
+        if (now != nullptr && m_form->isAncestorOf(now)) {
+            ensureWidgetVisible(now);
+        }
+    });
     auto clicked = [this](int id, auto handler) {
         connect(qobject_cast<QPushButton*>(m_dialog->Item(id)), &QPushButton::clicked, this,
                 handler);

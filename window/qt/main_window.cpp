@@ -152,10 +152,10 @@ QSize CMainFrame::InitialSize() {
     // window puts around the splitter (menu, status bar, margins).
     layout()->activate();
     const QSize around = size() - m_wndSplitter->size();
+    // The tree as narrow as F2 makes it: wide enough for its names.
+    const int tree = std::max(desktop::drive_tree::kNarrowWidth, m_pLeftView->narrow_width());
     const QSize needed =
-        QSize(desktop::drive_tree::kNarrowWidth + m_wndSplitter->handleWidth() + form->width(),
-              form->height()) +
-        around;
+        QSize(tree + m_wndSplitter->handleWidth() + form->width(), form->height()) + around;
     QSize size = this->size().expandedTo(needed);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         size = size.boundedTo(screen->availableGeometry().size());
