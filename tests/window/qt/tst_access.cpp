@@ -30,17 +30,6 @@ using namespace vekdc::test;
 
 namespace {
 
-// The interfaces below `root` that a screen reader visits, depth first.
-void Collect(QAccessibleInterface* root, QList<QAccessibleInterface*>& found) {
-    if (root == nullptr || !root->isValid()) {
-        return;
-    }
-    found << root;
-    for (int i = 0; i < root->childCount(); ++i) {
-        Collect(root->child(i), found);
-    }
-}
-
 // The accessibility events sent while an object lives.
 class EventLog {
 public:
@@ -125,37 +114,9 @@ std::unique_ptr<AppSession> TestAccess::Start(const QString& key) {
 }
 
 void TestAccess::everyControlHasAName() {
+    // That every control has a name is read through AT-SPI (gui.atspi_names);
+    // here, what the names are.
     const auto session = Start(m_key);
-    QVERIFY(session->expose());
-    session->frame()->RevealDecodePanel();
-    session->tree()->ShowStatusProgress();
-    session->frame()->ShowStatusProgressBar(true);
-    QTRY_VERIFY(session->panel()->width() > 0);
-
-    QList<QAccessibleInterface*> all;
-    Collect(QAccessible::queryAccessibleInterface(session->frame()), all);
-    const QList<QAccessible::Role> named = {QAccessible::PushButton,  QAccessible::EditableText,
-                                            QAccessible::List,        QAccessible::Tree,
-                                            QAccessible::ProgressBar, QAccessible::StatusBar};
-    QStringList nameless;
-    int seen = 0;
-    for (QAccessibleInterface* object : all) {
-        if (object->state().invisible || !named.contains(object->role())) {
-            continue;
-        }
-        ++seen;
-        if (object->text(QAccessible::Name).trimmed().isEmpty()) {
-            nameless << QStringLiteral("role %1 (%2)")
-                            .arg(object->role())
-                            .arg(object->object() != nullptr ? object->object()->objectName()
-                                                             : QString());
-        }
-    }
-    QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
-    // Six buttons, two edit boxes, the list, the tree, two bars, the status bar.
-    QVERIFY2(seen >= 13, qPrintable(QString::number(seen)));
-
-    // The named controls, as a screen reader calls them.
     auto nameOf = [](QWidget* widget) {
         return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
     };
@@ -171,12 +132,6 @@ void TestAccess::everyControlHasAName() {
     QCOMPARE(nameOf(caps), QStringLiteral("Caps Lock"));
     QCOMPARE(QAccessible::queryAccessibleInterface(caps)->text(QAccessible::Description),
              QStringLiteral("オフ"));
-    // The tree's hidden header is not read as "1".
-    QList<QAccessibleInterface*> inTree;
-    Collect(QAccessible::queryAccessibleInterface(session->tree()), inTree);
-    for (QAccessibleInterface* object : inTree) {
-        QVERIFY(object->text(QAccessible::Name) != QStringLiteral("1"));
-    }
     // The key box takes no typing: the key is chosen with キーの設定.
     QVERIFY(qobject_cast<QLineEdit*>(panel->GetDlgItem(CVekDCView::IDC_KEY_PATH))->isReadOnly());
 }
