@@ -171,10 +171,6 @@ int CVekDCView::AddFileToList(const QString& path) {
     return m_panel.AddFileToList(QFile::encodeName(path).toStdString());
 }
 
-int CVekDCView::AddLocalFileToList(const QByteArray& path) {
-    return m_panel.AddFileToList(path.toStdString());
-}
-
 int CVekDCView::AddLocalPaths(const QList<QByteArray>& paths) {
     std::vector<std::string> given;
     for (const QByteArray& path : paths) {

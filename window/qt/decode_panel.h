@@ -45,8 +45,6 @@ public:
     // Adds a path to the input list unless an entry equal to it (ignoring
     // letter case) is there already. Returns 0.
     int AddFileToList(const QString& path);
-    // The same for a path given as the file system's bytes.
-    int AddLocalFileToList(const QByteArray& path);
     // Files given by the desktop (dropped, or named with --add); returns the
     // number ignored.
     int AddLocalPaths(const QList<QByteArray>& paths);
