@@ -243,11 +243,6 @@ bool CMainFrame::PreTranslateMessage(MSG& message) {
         (message.hwnd != m_hWnd && ::IsChild(m_hWnd, message.hwnd) == 0)) {
         return false;
     }
-    if (m_document.m_bDecoding != 0 && message.message == WM_KEYDOWN &&
-        message.wParam == VK_ESCAPE) {
-        m_pDecodeView->CancelDecode();
-        return true;
-    }
     if (::TranslateAcceleratorW(m_hWnd, m_accelerators, &message) != 0) {
         return true;
     }
@@ -280,8 +275,12 @@ void CMainFrame::OnCommand(int id) {
 
 void CMainFrame::OnKeyDown(WPARAM virtualKey, LPARAM keyData) {
     // A key that reaches the frame itself (no pane has the focus) shows its
-    // code; during a run the frame holds the focus for Esc and takes no keys.
+    // code. During a run with the panel hidden the frame holds the focus, and
+    // takes only Esc, which cancels the run.
     if (m_document.m_bDecoding != 0) {
+        if (virtualKey == VK_ESCAPE) {
+            m_pDecodeView->CancelDecode();
+        }
         return;
     }
     char text[48];

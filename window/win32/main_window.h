@@ -68,8 +68,8 @@ public:
     void set_document_commands_enabled(bool enabled) override { m_documentCommands = enabled; }
     void close_window() override;
 
-    // MessageFilter: accelerators, Esc during a run, the panel's dialog keys,
-    // the lock keys' lights.
+    // MessageFilter: accelerators, the panel's dialog keys (Esc cancels a
+    // run there), the lock keys' lights.
     bool PreTranslateMessage(MSG& message) override;
 
 protected:
