@@ -104,6 +104,11 @@ INT_PTR CALLBACK CVersionDlg::DialogProc(HWND dialog, UINT message, WPARAM wPara
         return FALSE;  // the focus is set
     }
     auto* self = reinterpret_cast<CVersionDlg*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    if (message == DM_GETDEFID) {
+        // The hidden OK is no default to find: Return then sends IDOK itself.
+        ::SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
     if (self == nullptr || message != WM_COMMAND) {
         return FALSE;
     }
