@@ -1,0 +1,656 @@
+// vekdc.exe's window under wine (or on Windows): made as the program makes
+// it, driven through its messages (WM_COMMAND, TVM_*, LB_*, WM_DROPFILES, its
+// keys through its message loop), with the real boxes and dialogs answered as
+// they show.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "desktop/file_list.h"
+#include "desktop/texts.h"
+#include "platform/folders.h"
+#include "platform/launch.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/text.h"
+#include "platform/win32/ui_thread_services.h"
+#include "tests/support/test_support.h"
+#include "tests/window/win32/window_support.h"
+#include "vekdc/version.h"
+#include "window/win32/version_dialog.h"
+
+namespace vekdc::test {
+namespace {
+
+using desktop::decode_pane;
+using desktop::frame_window;
+using platform::win32::narrow;
+using platform::win32::widen;
+
+constexpr const char* kExamples[] = {"letter.vek", "notes.vek", "picture.vek"};
+constexpr const char* kPlain[] = {"letter.doc", "notes.txt", "picture.jpg"};
+
+std::wstring catalogue_text(desktop::text_id id) {
+    return widen(desktop::text(id));
+}
+
+// The list's label of a file: its name, then its folder.
+std::wstring label_of(const std::string& path) {
+    desktop::list_entry entry;
+    entry.shown = path;
+    return widen(desktop::file_list::label(entry));
+}
+
+std::vector<std::wstring> labels_in(const std::string& folder,
+                                    const std::vector<std::string>& names) {
+    std::vector<std::wstring> labels;
+    for (const std::string& name : names) {
+        labels.push_back(label_of(folder + "\\" + name));
+    }
+    return labels;
+}
+
+// The examples copied into `folder` under other names (in the same order).
+void copy_examples(const std::string& folder, const std::vector<std::string>& names) {
+    make_folder(folder);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        write_file(folder + "\\" + names[i],
+                   read_file(examples_folder() + "\\" + kExamples[i % std::size(kExamples)]));
+    }
+}
+
+// The names in a folder, sorted. (The C++ library's folder listing is cut
+// at 260 characters with this compiler: the platform's own lists any path.)
+std::vector<std::string> listed(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const platform::FolderEntry& entry :
+         platform::list_folder(folder).value_or(std::vector<platform::FolderEntry>{})) {
+        names.push_back(entry.name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool shown(HWND window) {
+    return ::IsWindowVisible(window) != 0;
+}
+
+// ---- start
+
+TEST(Start, TheKeyDialogComesBeforeTheWindowAndItsOutcomeShows) {
+    const struct {
+        const char* name;
+        bool chosen;
+        std::wstring status;
+    } rows[] = {
+        {"key chosen", true, widen(desktop::format(desktop::text_id::key_set, {example_key()}))},
+        {"dialog cancelled", false, catalogue_text(desktop::text_id::key_not_set)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowSession::Options options;
+        if (!row.chosen) {
+            options.key.reset();
+        }
+        WindowSession session(options);
+        ASSERT_TRUE(session.started());
+        ASSERT_FALSE(session.boxes.empty());
+        EXPECT_TRUE(session.boxes.front().file_dialog);
+        EXPECT_EQ(control_text(session.item(decode_pane::IDC_KEY_PATH)),
+                  row.chosen ? widen(example_key()) : L"");
+        EXPECT_EQ(session.status(), row.status);
+        // The window shows the tree across its width; the panel waits hidden.
+        EXPECT_TRUE(shown(session.frame().GetSafeHwnd()));
+        EXPECT_FALSE(session.frame().IsDecodePanelShown());
+        EXPECT_EQ(::GetFocus(), session.tree().GetSafeHwnd());
+        EXPECT_GT(::SendMessageW(session.tree().GetSafeHwnd(), TVM_GETCOUNT, 0, 0), 0);
+        // The output folder starts at the user's desktop.
+        EXPECT_FALSE(control_text(session.item(decode_pane::IDC_OUT_DIR)).empty());
+    }
+}
+
+// ---- settings
+
+TEST(Settings, LandInTheRegistryAndComeBackAtTheNextStart) {
+    const struct {
+        const char* name;
+        std::optional<std::string> before;  // PaneColorLBack before the start
+        COLORREF shown;                     // the tree's background
+        std::string after;
+    } rows[] = {
+        {"missing", std::nullopt, 0x00FFFFFF, "00ffffff"},
+        {"empty", "", 0x00FFFFFF, "00ffffff"},
+        {"blue", "00ff0000", 0x00FF0000, "00ff0000"},
+        {"not a number stays", "zz", 0x00FFFFFF, "zz"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TestSettingsKey settings;
+        if (row.before) {
+            settings.write("CLeftView", "PaneColorLBack", *row.before);
+        }
+        WindowSession::Options options;
+        options.settings = &settings;
+        {
+            WindowSession first(options);
+            ASSERT_TRUE(first.started());
+            EXPECT_EQ(::SendMessageW(first.tree().GetSafeHwnd(), TVM_GETBKCOLOR, 0, 0),
+                      static_cast<LRESULT>(row.shown));
+        }
+        EXPECT_EQ(settings.read("VekDCDoc", "HomeDir"), "xxx");
+        EXPECT_EQ(settings.read("CLeftView", "PaneColorLBack"), row.after);
+        EXPECT_EQ(settings.read("CLeftView", "PaneColorLText"), "00000000");
+        // The next start reads what the last one left.
+        WindowSession next(options);
+        EXPECT_EQ(::SendMessageW(next.tree().GetSafeHwnd(), TVM_GETBKCOLOR, 0, 0),
+                  static_cast<LRESULT>(row.shown));
+    }
+}
+
+TEST(Settings, TheRecentFileListComesBackAtTheNextStart) {
+    const TempDir folder;
+    const std::string document = folder / "文書.txt";
+    write_file(document, "x");
+    const TestSettingsKey settings;
+    WindowSession::Options options;
+    options.settings = &settings;
+    {
+        WindowSession first(options);
+        first.answers.push_back(choose_file(document));
+        ::SendMessageW(first.frame().GetSafeHwnd(), WM_COMMAND, frame_window::ID_FILE_OPEN, 0);
+        EXPECT_EQ(control_text(first.frame().GetSafeHwnd()), L"文書.txt - VekDC");
+    }
+    WindowSession next(options);
+    EXPECT_EQ(next.app().GetRecentFileList(), std::vector<std::string>{document});
+}
+
+// ---- the input list
+
+TEST(InputList, FilesJoinTheListByEveryRoad) {
+    const std::string examples = examples_folder();
+    const std::vector<std::wstring> all =
+        labels_in(examples, {std::begin(kExamples), std::end(kExamples)});
+    const struct {
+        const char* name;
+        std::function<void(WindowSession&)> add;
+        std::vector<std::wstring> listed;
+    } rows[] = {
+        {"Space on each file in the tree",
+         [&](WindowSession& s) {
+             for (const char* name : kExamples) {
+                 s.select(s.expand_to(examples + "\\" + name));
+                 s.key(s.tree().GetSafeHwnd(), VK_SPACE);
+             }
+         },
+         all},
+        {"→リストに追加 with a file selected",
+         [&](WindowSession& s) {
+             s.frame().RevealDecodePanel();
+             s.select(s.expand_to(examples + "\\notes.vek"));
+             s.click(decode_pane::IDC_ADD_TO_LIST);
+             s.click(decode_pane::IDC_ADD_TO_LIST);  // once only
+         },
+         labels_in(examples, {"notes.vek"})},
+        {"the folder dropped on the window",
+         [&](WindowSession& s) { drop_files(s.frame().GetSafeHwnd(), {examples}); }, all},
+        {"files dropped, one of them missing",
+         [&](WindowSession& s) {
+             drop_files(s.frame().GetSafeHwnd(),
+                        {examples + "\\picture.vek", examples + "\\missing.vek"});
+             EXPECT_EQ(s.status(), widen(desktop::format(desktop::text_id::ignored_items, {"1"})));
+         },
+         labels_in(examples, {"picture.vek"})},
+        {"Delete on the selected entry",
+         [&](WindowSession& s) {
+             drop_files(s.frame().GetSafeHwnd(), {examples});
+             const HWND list = s.item(decode_pane::IDC_FILE_LIST);
+             ::SendMessageW(list, LB_SETSEL, TRUE, 1);
+             s.key(list, VK_DELETE);
+         },
+         labels_in(examples, {"letter.vek", "picture.vek"})},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowSession session;
+        row.add(session);
+        EXPECT_EQ(session.list_entries(), row.listed);
+    }
+}
+
+// ---- decoding
+
+TEST(Decode, WritesTheExamplesByteForByteAsOnLinux) {
+    const TempDir root;
+    std::string deep = root.path();
+    while (deep.size() < 300) {
+        deep += "\\a_folder_name_long_enough_to_pass_the_classic_limit";
+    }
+    const struct {
+        const char* name;
+        std::string input;
+        std::vector<std::string> names;  // the examples' new names, in their order
+        std::vector<std::string> out;    // the plain files the decode writes
+    } rows[] = {
+        {"the examples",
+         root / "plain",
+         {"letter.vek", "notes.vek", "picture.vek"},
+         {kPlain[0], kPlain[1], kPlain[2]}},
+        {"names in any script",
+         root / "入力 файлы",
+         {"手紙.vek", "заметки.vek", "写真 ñ.vek"},
+         {"手紙.doc", "заметки.txt", "写真 ñ.jpg"}},
+        {"a path past 260 characters",
+         deep,
+         {"letter.vek", "notes.vek", "picture.vek"},
+         {kPlain[0], kPlain[1], kPlain[2]}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        copy_examples(row.input, row.names);
+        const std::string out = row.input + "\\out";
+        make_folder(out);
+        WindowSession session;
+        drop_files(session.frame().GetSafeHwnd(), {row.input});
+        ASSERT_EQ(session.list_entries().size(), 3u);
+        session.set_output_folder(out);
+        const std::size_t before = session.boxes.size();
+        session.click(decode_pane::IDC_DECODE);
+
+        for (std::size_t i = 0; i < row.out.size(); ++i) {
+            EXPECT_EQ(read_file(out + "\\" + row.out[i]),
+                      read_file(examples_folder() + "\\plain\\" + kPlain[i]))
+                << row.out[i];
+        }
+        std::vector<std::string> expected = row.out;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(listed(out), expected);
+        // Told where the output goes, before the run.
+        ASSERT_EQ(session.boxes.size(), before + 2);
+        EXPECT_EQ(session.boxes[before].text, catalogue_text(desktop::text_id::decode_starts));
+        EXPECT_EQ(session.boxes[before + 1].caption, widen(platform::kDecoderCaption));
+        // The picture opens in the browser; the list empties; both bars at 0.
+        EXPECT_EQ(session.services.started.size(), 1u);
+        EXPECT_TRUE(session.list_entries().empty());
+        EXPECT_EQ(session.status(),
+                  widen(desktop::format(desktop::text_id::run_finished, {"3", "0"})));
+        EXPECT_EQ(::SendMessageW(session.item(decode_pane::IDC_PROGRESS), PBM_GETPOS, 0, 0), 0);
+        EXPECT_FALSE(shown(session.frame().GetStatusBar().Progress()));
+    }
+}
+
+TEST(Decode, CancelLeavesOnlyWholeFilesAndTheRestListed) {
+    const struct {
+        const char* name;
+        bool panel_shown;
+        // What the user does while the run is active.
+        std::function<void(WindowSession&)> cancel;
+    } rows[] = {
+        {"中止", true, [](WindowSession& s) { s.click(decode_pane::IDC_CANCEL); }},
+        {"Esc on 中止", true,
+         [](WindowSession& s) { s.key(s.item(decode_pane::IDC_CANCEL), VK_ESCAPE); }},
+        {"Esc with the panel hidden", false,
+         [](WindowSession& s) { s.key(s.frame().GetSafeHwnd(), VK_ESCAPE); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TempDir root;
+        // Listed in this order: a good file, one the key does not open, a good one.
+        const std::string input = root / "in";
+        make_folder(input);
+        write_file(input + "\\a_letter.vek", read_file(examples_folder() + "\\letter.vek"));
+        write_file(input + "\\b_other.vek",
+                   read_file(build_path(VEKDC_TEST_DATA) + "\\sibling.vek"));
+        write_file(input + "\\c_notes.vek", read_file(examples_folder() + "\\notes.vek"));
+        const std::string out = root / "out";
+        make_folder(out);
+
+        WindowSession session;
+        drop_files(session.frame().GetSafeHwnd(), {input});
+        session.set_output_folder(out);
+        if (!row.panel_shown) {
+            session.frame().SetTreeWidth(session.frame().SplitterWidth());
+        }
+        ASSERT_EQ(session.frame().IsDecodePanelShown(), row.panel_shown);
+        struct {
+            bool seen = false, decoding = false, cancel_shown = false, tree_off = false,
+                 bar_shown = false;
+        } during;
+        // The wrong-key notice of the second file comes while the run is active.
+        session.answers = {press_button(IDOK), press_button(IDOK), [&](HWND box) {
+                               during.seen = true;
+                               during.decoding = session.doc().m_bDecoding == 1;
+                               during.cancel_shown = shown(session.item(decode_pane::IDC_CANCEL)) &&
+                                                     !shown(session.item(decode_pane::IDC_DECODE));
+                               during.tree_off =
+                                   ::IsWindowEnabled(session.tree().GetSafeHwnd()) == 0;
+                               during.bar_shown = shown(session.frame().GetStatusBar().Progress());
+                               row.cancel(session);
+                               press(box, IDOK);
+                           }};
+        session.key(session.tree().GetSafeHwnd(), VK_F5);
+
+        EXPECT_TRUE(during.seen);
+        EXPECT_TRUE(during.decoding);
+        EXPECT_EQ(during.cancel_shown, row.panel_shown);
+        EXPECT_TRUE(during.tree_off);
+        EXPECT_TRUE(during.bar_shown);
+        // The first file whole, nothing of the others, no temporary left.
+        EXPECT_EQ(listed(out), std::vector<std::string>{"a_letter.doc"});
+        EXPECT_EQ(read_file(out + "\\a_letter.doc"),
+                  read_file(examples_folder() + "\\plain\\letter.doc"));
+        // What the run did not reach stays listed, to be resumed.
+        EXPECT_EQ(session.list_entries(), labels_in(input, {"c_notes.vek"}));
+        EXPECT_EQ(session.status(),
+                  widen(desktop::format(desktop::text_id::run_cancelled, {"1", "1"})));
+        EXPECT_EQ(::GetFocus(), session.tree().GetSafeHwnd());
+    }
+}
+
+// ---- keyboard
+
+TEST(Keyboard, KeysFromTheStartReachWhatTheyNameAndNoHiddenControl) {
+    const UINT kF6 = VK_F6;
+    const struct {
+        const char* name;
+        std::vector<UINT> keys;  // pressed where the focus is, one after another
+        int focus;               // a panel control, or 0 for the tree
+        std::size_t boxes;       // message boxes shown
+    } rows[] = {
+        {"F6 with the panel hidden stays in the tree", {kF6}, 0, 0},
+        {"Space on a drive adds nothing", {VK_SPACE}, 0, 0},
+        {"F2 then F6 enters the panel at its first button",
+         {VK_F2, kF6},
+         decode_pane::IDC_SET_OUT_DIR,
+         0},
+        {"F6 again goes back to the tree", {VK_F2, kF6, kF6}, 0, 0},
+        {"Tab moves in the panel's order", {VK_F2, kF6, VK_TAB}, decode_pane::IDC_DELETE_ITEMS, 0},
+        {"Return presses ！デコード実行", {VK_F2, kF6, VK_RETURN}, decode_pane::IDC_SET_OUT_DIR, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowSession session;
+        const std::wstring outDir = control_text(session.item(decode_pane::IDC_OUT_DIR));
+        const std::size_t before = session.boxes.size();
+        for (const UINT key : row.keys) {
+            session.key(::GetFocus(), key);
+        }
+        const HWND expected =
+            row.focus == 0 ? session.tree().GetSafeHwnd() : session.item(row.focus);
+        EXPECT_EQ(::GetFocus(), expected);
+        EXPECT_EQ(session.boxes.size(), before + row.boxes);
+        if (row.boxes > 0) {
+            EXPECT_EQ(session.boxes.back().text, catalogue_text(desktop::text_id::empty_list));
+        }
+        EXPECT_TRUE(session.list_entries().empty());
+        EXPECT_EQ(control_text(session.item(decode_pane::IDC_OUT_DIR)), outDir);
+    }
+}
+
+// ---- the version dialog
+
+TEST(VersionDialog, ShowsTheProgramAndClosesWithReturnOrEsc) {
+    const struct {
+        const char* name;
+        UINT key;
+        INT_PTR result;
+    } rows[] = {{"Return", VK_RETURN, IDOK}, {"Esc", VK_ESCAPE, IDCANCEL}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowSession session;
+        struct {
+            std::wstring caption, version, notice, web;
+            bool ok_hidden = false, stays_open = false;
+        } seen;
+        HWND dialog = nullptr;
+        session.answers.push_back([&](HWND box) {
+            dialog = box;
+            seen.caption = control_text(box);
+            const HWND ok = ::GetDlgItem(box, win32::CVersionDlg::IDC_OK);
+            seen.ok_hidden = !shown(ok) && ::IsWindowEnabled(ok) == 0;
+            const HWND web = ::GetDlgItem(box, win32::CVersionDlg::IDC_WEB_PAGE);
+            seen.web = control_text(web);
+            HWND statics = ::FindWindowExW(box, nullptr, L"Static", nullptr);
+            statics = ::FindWindowExW(box, statics, L"Static", nullptr);  // after the icon
+            seen.version = control_text(statics);
+            seen.notice = control_text(::FindWindowExW(box, statics, L"Static", nullptr));
+            ::SendMessageW(box, WM_COMMAND,
+                           MAKEWPARAM(win32::CVersionDlg::IDC_WEB_PAGE, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(web));
+            seen.stays_open = ::IsWindow(box) != 0;
+            // The key as the dialog's own loop takes it, on the focused web button.
+            ::PostMessageW(::GetFocus(), WM_KEYDOWN, row.key, 1);
+        });
+        win32::CVersionDlg version(session.frame().GetSafeHwnd());
+        EXPECT_EQ(version.DoModal(), row.result);
+        EXPECT_EQ(seen.caption, catalogue_text(desktop::text_id::version_title));
+        EXPECT_EQ(seen.version, L"VEK DECODER Version " VEKDC_VERSION);
+        EXPECT_EQ(seen.notice, widen(desktop::kMakerNotice));
+        EXPECT_EQ(seen.web, widen(desktop::kMakerAddress));
+        EXPECT_TRUE(seen.ok_hidden);
+        EXPECT_TRUE(seen.stays_open);
+        // The button started the browser once; the key did not press it again.
+        EXPECT_EQ(session.services.started,
+                  std::vector<std::string>{std::string(platform::kBrowserProgram) + " " +
+                                           desktop::kMakerAddress});
+    }
+}
+
+// ---- layout
+
+// Whether every control's text shows whole, and no two controls overlap.
+void expect_whole_and_apart(HWND surface) {
+    std::vector<std::pair<HWND, RECT>> controls;
+    for (HWND child = ::GetWindow(surface, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT place{};
+        ::GetWindowRect(child, &place);
+        if (!shown(child) || place.right <= place.left) {
+            continue;
+        }
+        const std::wstring words = control_text(child);
+        wchar_t kind[32] = {};
+        ::GetClassNameW(child, kind, 32);
+        if (!words.empty() &&
+            (::lstrcmpiW(kind, L"Button") == 0 || ::lstrcmpiW(kind, L"Static") == 0)) {
+            const HDC dc = ::GetDC(child);
+            const HGDIOBJ previous = ::SelectObject(
+                dc, reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)));
+            SIZE extent{};
+            ::GetTextExtentPoint32W(dc, words.c_str(), static_cast<int>(words.size()), &extent);
+            ::SelectObject(dc, previous);
+            ::ReleaseDC(child, dc);
+            RECT client{};
+            ::GetClientRect(child, &client);
+            EXPECT_LE(extent.cx, client.right) << narrow(words);
+            EXPECT_LE(extent.cy, client.bottom) << narrow(words);
+        }
+        for (const auto& [other, otherPlace] : controls) {
+            RECT both{};
+            EXPECT_FALSE(::IntersectRect(&both, &place, &otherPlace))
+                << narrow(words) << " overlaps " << narrow(control_text(other));
+        }
+        controls.emplace_back(child, place);
+    }
+}
+
+TEST(Layout, EveryTextShowsWholeAndNoControlsOverlap) {
+    for (const char* language : {"ja", "en"}) {
+        SCOPED_TRACE(language);
+        const ScopedEnvironment environment({{"LANGUAGE", std::string(language)}});
+        WindowSession session;
+        session.frame().RevealDecodePanel();
+        // The first window shows the whole form beside the narrowed tree.
+        RECT panel{};
+        ::GetClientRect(session.panel().GetSafeHwnd(), &panel);
+        EXPECT_GE(panel.right, session.panel().FormSize().cx);
+        EXPECT_GE(panel.bottom, session.panel().FormSize().cy);
+        EXPECT_EQ(control_text(session.item(decode_pane::IDC_DECODE)),
+                  catalogue_text(desktop::text_id::decode_button));
+        expect_whole_and_apart(session.panel().Form());
+
+        session.answers.push_back([](HWND box) {
+            expect_whole_and_apart(box);
+            press(box, IDCANCEL);
+        });
+        ::SendMessageW(session.frame().GetSafeHwnd(), WM_COMMAND, frame_window::ID_APP_ABOUT, 0);
+    }
+}
+
+// ---- the program
+
+// What vekdc.exe did when run with arguments: its exit status and output.
+// This thread takes its messages meanwhile: the program may send some to a
+// window of this thread.
+ProcessResult run_window_program(const std::vector<std::string>& arguments) {
+    std::wstring line = platform::win32::quote_argument(widen(build_path(VEKDC_WINDOW_EXE)));
+    for (const std::string& argument : arguments) {
+        line += L" " + platform::win32::quote_argument(widen(argument));
+    }
+    const TempDir folder;
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    auto output = [&](const std::string& name) {
+        return ::CreateFileW(widen(folder / name).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                             &inherited, CREATE_ALWAYS, 0, nullptr);
+    };
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output("out");
+    startup.hStdError = output("err");
+    PROCESS_INFORMATION process{};
+    ProcessResult result;
+    if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                         &startup, &process) == 0) {
+        ADD_FAILURE() << "cannot start vekdc.exe";
+    } else {
+        platform::win32::pump_messages_until(process.hProcess);
+        DWORD status = 255;
+        ::GetExitCodeProcess(process.hProcess, &status);
+        result.status = static_cast<int>(status);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    ::CloseHandle(startup.hStdOutput);
+    ::CloseHandle(startup.hStdError);
+    result.out = read_file(folder / "out");
+    result.err = read_file(folder / "err");
+    return result;
+}
+
+TEST(Program, ALaterStartWithAddGivesItsFilesToTheRunningWindow) {
+    WindowSession session;
+    const std::size_t before = session.boxes.size();
+    const std::string file = examples_folder() + "\\notes.vek";
+    EXPECT_EQ(run_window_program({"--add", file}).status, 0);
+    EXPECT_EQ(session.list_entries(), labels_in(examples_folder(), {"notes.vek"}));
+    EXPECT_TRUE(session.frame().IsDecodePanelShown());
+    // No key dialog of a second program.
+    EXPECT_EQ(session.boxes.size(), before);
+}
+
+// Takes this thread's messages until `condition` holds; false if it does
+// not within a minute.
+bool wait_until(const std::function<bool()>& condition) {
+    const ULONGLONG give_up = ::GetTickCount64() + 60000;
+    while (!condition()) {
+        if (::GetTickCount64() > give_up) {
+            return false;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
+            ::DispatchMessageW(&message);
+        }
+    }
+    return true;
+}
+
+// A shown top-level window of a process with this class; nullptr for none.
+HWND window_of(DWORD process, const std::wstring& window_class) {
+    struct Search {
+        DWORD process;
+        std::wstring window_class;
+        HWND found = nullptr;
+    } search{process, window_class};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            if (owner == s.process && s.window_class == name && ::IsWindowVisible(window) != 0) {
+                s.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(Program, StartsListsTheFilesItIsGivenAndKeepsItsSettingsInTheRegistry) {
+    const platform::win32::RegistrySettings settings(desktop::kSettingsCompany,
+                                                     desktop::kSettingsApplication);
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, (settings.key() + L"\\VekDCDoc").c_str(), L"HomeDir");
+    const std::string file = examples_folder() + "\\letter.vek";
+    std::wstring line = platform::win32::quote_argument(widen(build_path(VEKDC_WINDOW_EXE))) +
+                        L" --add " + platform::win32::quote_argument(widen(file));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_NE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process),
+              0);
+    // The key dialog first; cancelled, the window comes with the file listed.
+    HWND dialog = nullptr;
+    EXPECT_TRUE(wait_until([&] { return (dialog = window_of(process.dwProcessId, L"#32770")); }));
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    HWND frame = nullptr;
+    EXPECT_TRUE(wait_until(
+        [&] { return (frame = window_of(process.dwProcessId, win32::kMainWindowClass)); }));
+    const HWND list = ::FindWindowExW(
+        ::FindWindowExW(::FindWindowExW(frame, nullptr, L"VekDC.DecodePanel", nullptr), nullptr,
+                        L"VekDC.DecodeForm", nullptr),
+        nullptr, L"ListBox", nullptr);
+    EXPECT_TRUE(wait_until([&] { return ::SendMessageW(list, LB_GETCOUNT, 0, 0) == 1; }));
+    ::PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(::WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD status = 255;
+    ::GetExitCodeProcess(process.hProcess, &status);
+    EXPECT_EQ(status, 0u);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    EXPECT_EQ(settings.read("VekDCDoc", "HomeDir"), "xxx");
+    EXPECT_TRUE(settings.read("CLeftView", "PaneColorLBack").has_value());
+}
+
+TEST(Program, AnswersHelpAndVersionWithoutAWindow) {
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;  // the start of what it prints
+        std::string err;
+    } rows[] = {
+        {{"--version"}, 0, "vekdc " VEKDC_VERSION "\n", ""},
+        {{"--help"}, 0, "使い方: ", ""},
+        {{"--add", "--bogus"}, 1, "", "不明なオプションです: 'bogus'"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.back());
+        const ProcessResult result = run_window_program(row.arguments);
+        EXPECT_EQ(result.status, row.status);
+        EXPECT_EQ(result.out.substr(0, row.out.size()), row.out);
+        EXPECT_EQ(result.err.substr(0, row.err.size()), row.err);
+        EXPECT_EQ(result.err.empty(), row.err.empty());
+    }
+}
+
+}  // namespace
+}  // namespace vekdc::test
