@@ -295,9 +295,11 @@ void CVekDCView::set_running(bool running) {
         ::EnableWindow(m_cancel, TRUE);
         ::SetFocus(::IsWindowVisible(m_hWnd) != 0 ? m_cancel : m_frame.GetSafeHwnd());
     }
+    // Labels take no input: they keep their colours.
     for (std::size_t i = 0; i < m_dialog->Count(); ++i) {
         const HWND control = m_dialog->At(i);
-        if (control != m_cancel && control != m_progress) {
+        if (control != m_cancel && control != m_progress &&
+            m_dialog->ItemAt(i).kind != desktop::control_kind::static_text) {
             ::EnableWindow(control, running ? FALSE : TRUE);
         }
     }
@@ -330,6 +332,12 @@ void CVekDCView::wait_for_run(desktop::decode_run& run) {
     run.join();
     ::KillTimer(m_hWnd, kRefreshTimer);
     m_waitingFor = nullptr;
+}
+
+void CVekDCView::RefreshRunProgress() {
+    if (m_waitingFor != nullptr) {
+        m_panel.ShowRunProgress(m_waitingFor->progress());
+    }
 }
 
 void CVekDCView::entry_inserted(std::size_t index) {
@@ -521,8 +529,8 @@ LRESULT CVekDCView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 1;
         }
         case WM_TIMER:
-            if (wParam == kRefreshTimer && m_waitingFor != nullptr) {
-                m_panel.ShowRunProgress(m_waitingFor->progress());
+            if (wParam == kRefreshTimer) {
+                RefreshRunProgress();
             }
             return 0;
         default:

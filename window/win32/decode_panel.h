@@ -45,6 +45,8 @@ public:
     std::size_t AddLocalPaths(const std::vector<std::string>& paths);
     // How often the bars follow a run, in milliseconds.
     void SetRefreshInterval(UINT milliseconds) { m_refreshIntervalMs = milliseconds; }
+    // The bars and the count of the active run as they are now.
+    void RefreshRunProgress();
 
     // The panel's dialog keys (Tab, Return, Esc) for a message to one of its controls.
     bool PreTranslateMessage(MSG& message);

@@ -201,11 +201,13 @@ int CLeftView::narrow_width() const {
     RECT window{};
     ::GetClientRect(m_hWnd, &client);
     ::GetWindowRect(m_hWnd, &window);
-    // The frame of the control and a scroll bar beside the names.
+    // The frame of the control and a scroll bar beside the names; never
+    // narrower than the narrow width at the window's DPI.
     const int around = (window.right - window.left) - client.right;
     const UINT dpi = platform::win32::window_dpi(m_hWnd);
-    return right + around + ::GetSystemMetrics(SM_CXVSCROLL) +
-           platform::win32::scale_to_dpi(kNameMargin, dpi);
+    return std::max(platform::win32::scale_to_dpi(desktop::drive_tree::kNarrowWidth, dpi),
+                    right + around + ::GetSystemMetrics(SM_CXVSCROLL) +
+                        platform::win32::scale_to_dpi(kNameMargin, dpi));
 }
 
 void CLeftView::set_tree_width(int width) {

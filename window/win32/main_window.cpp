@@ -122,8 +122,9 @@ void CMainFrame::SetInitialSize() {
     // The tree at its narrow width beside the whole form, with the menu, the
     // status bar and the window's frame around them.
     const SIZE form = m_pDecodeView->FormSize();
-    RECT needed{0, 0, desktop::drive_tree::kNarrowWidth + SplitterBarWidth() + form.cx,
-                form.cy + m_wndStatusBar.Height()};
+    RECT needed{
+        0, 0, scale_to_dpi(desktop::drive_tree::kNarrowWidth, m_dpi) + SplitterBarWidth() + form.cx,
+        form.cy + m_wndStatusBar.Height()};
     ::AdjustWindowRectExForDpi(&needed, static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE)),
                                TRUE, static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_EXSTYLE)),
                                m_dpi);
@@ -212,10 +213,9 @@ void CMainFrame::RevealDecodePanel() {
     if (IsDecodePanelShown()) {
         return;
     }
+    // As narrow as F2 makes the tree, but never more than half the room.
     const int total = SplitterWidth();
-    const int narrow = std::max(desktop::drive_tree::kNarrowWidth,
-                                std::min(m_pLeftView->narrow_width(), total / 2));
-    SetTreeWidth(std::min(narrow, total / 2));
+    SetTreeWidth(std::min(m_pLeftView->narrow_width(), total / 2));
 }
 
 void CMainFrame::AddToInputList(const std::vector<std::string>& paths) {
