@@ -50,7 +50,8 @@ CVersionDlg::~CVersionDlg() {
 
 INT_PTR CVersionDlg::DoModal() {
     EmptyDialogTemplate empty{};
-    empty.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    // Shown as soon as it is made (its controls are placed at WM_INITDIALOG).
+    empty.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
     return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &empty.dialog, m_owner,
                                      DialogProc, reinterpret_cast<LPARAM>(this));
 }
