@@ -181,9 +181,10 @@ void CVekDCView::CreateTips() {
     ::SendMessageW(m_tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void CVekDCView::SetDpi(HFONT font) {
+void CVekDCView::SetDpi(UINT dpi, HFONT font) {
+    m_dpi = dpi;
     m_font = font;
-    m_formSize = m_dialog->LayOut(font);
+    m_formSize = m_dialog->LayOut(font, dpi);
     ::SetWindowPos(Form(), nullptr, 0, 0, m_formSize.cx, m_formSize.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::SendMessageW(m_tips, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -202,8 +203,7 @@ void CVekDCView::MeasureListEntry(const std::wstring& label) {
     ::GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &text);
     ::SelectObject(dc, previous);
     ::ReleaseDC(m_fileList, dc);
-    const int width =
-        text.cx + platform::win32::scale_to_dpi(kColumnMargin, platform::win32::window_dpi(m_hWnd));
+    const int width = text.cx + platform::win32::scale_to_dpi(kColumnMargin, m_dpi);
     if (width > m_columnWidth) {
         m_columnWidth = width;
         ::SendMessageW(m_fileList, LB_SETCOLUMNWIDTH, static_cast<WPARAM>(m_columnWidth), 0);
@@ -399,6 +399,13 @@ LRESULT CVekDCView::OnControlColour(HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(m_brush);
 }
 
+LRESULT CVekDCView::PaintPanelColour(HWND window, HDC dc) const {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    ::FillRect(dc, &client, m_brush);
+    return 1;  // erased
+}
+
 LRESULT CVekDCView::OnNotify(const NMHDR& header) {
     if (header.code == TTN_GETDISPINFOW &&
         header.idFrom == reinterpret_cast<UINT_PTR>(m_fileList)) {
@@ -423,12 +430,8 @@ LRESULT CVekDCView::SurfaceProc(HWND surface, UINT message, WPARAM wParam, LPARA
                 OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
             return brush != 0 ? brush : ::DefWindowProcW(surface, message, wParam, lParam);
         }
-        case WM_ERASEBKGND: {
-            RECT client{};
-            ::GetClientRect(surface, &client);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &client, m_brush);
-            return 1;
-        }
+        case WM_ERASEBKGND:
+            return PaintPanelColour(surface, reinterpret_cast<HDC>(wParam));
         case DM_GETDEFID:
             // Return presses ！デコード実行 (中止 while a run is active).
             return MAKELRESULT(::IsWindowVisible(m_cancel) != 0 ? IDC_CANCEL : IDC_DECODE,
@@ -473,8 +476,7 @@ void CVekDCView::OnScroll(int bar, int request) {
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
     ::GetScrollInfo(m_hWnd, bar, &info);
-    const int line =
-        platform::win32::scale_to_dpi(kScrollLine, platform::win32::window_dpi(m_hWnd));
+    const int line = platform::win32::scale_to_dpi(kScrollLine, m_dpi);
     int position = info.nPos;
     switch (request) {
         case SB_LINEUP:
@@ -522,12 +524,8 @@ LRESULT CVekDCView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSEWHEEL:
             OnScroll(SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? SB_LINEUP : SB_LINEDOWN);
             return 0;
-        case WM_ERASEBKGND: {
-            RECT client{};
-            ::GetClientRect(m_hWnd, &client);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &client, m_brush);
-            return 1;
-        }
+        case WM_ERASEBKGND:
+            return PaintPanelColour(m_hWnd, reinterpret_cast<HDC>(wParam));
         case WM_TIMER:
             if (wParam == kRefreshTimer) {
                 RefreshRunProgress();

@@ -32,7 +32,7 @@ public:
     desktop::decode_panel& Core() { return m_panel; }
     void OnInitialUpdate() { m_panel.OnInitialUpdate(); }
     // The controls' font for the window's DPI: the form is laid out again.
-    void SetDpi(HFONT font);
+    void SetDpi(UINT dpi, HFONT font);
     // The form's size in pixels: what the pane needs to show every control.
     SIZE FormSize() const { return m_formSize; }
     HWND GetDlgItem(int id) const;
@@ -80,6 +80,8 @@ private:
     LRESULT SurfaceProc(HWND surface, UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code);
     LRESULT OnControlColour(HDC dc, HWND control);
+    // The background of the pane or its surface in the panel's colour.
+    LRESULT PaintPanelColour(HWND window, HDC dc) const;
     LRESULT OnNotify(const NMHDR& header);
     // Places the form in the pane at the scroll bars' positions.
     void UpdateScrolling();
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<DialogControls> m_dialog;
     SIZE m_formSize{};
     HFONT m_font = nullptr;
+    UINT m_dpi = USER_DEFAULT_SCREEN_DPI;
     HBRUSH m_brush = nullptr;
     desktop::rgb m_colour{};
     HWND m_fileList = nullptr;

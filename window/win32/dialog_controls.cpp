@@ -113,8 +113,7 @@ HWND DialogControls::Item(int id) const {
 }
 
 desktop::size DialogControls::Needed(const desktop::dialog_item& item, HDC dc,
-                                     desktop::base_units base) const {
-    const UINT dpi = platform::win32::window_dpi(m_surface);
+                                     desktop::base_units base, UINT dpi) {
     const int edge = platform::win32::scale_to_dpi(2, dpi);
     switch (item.kind) {
         case control_kind::push_button:
@@ -144,14 +143,14 @@ desktop::size DialogControls::Needed(const desktop::dialog_item& item, HDC dc,
     return desktop::size{};
 }
 
-SIZE DialogControls::LayOut(HFONT font) {
+SIZE DialogControls::LayOut(HFONT font, UINT dpi) {
     const HDC dc = ::GetDC(m_surface);
     const desktop::base_units base = BaseUnitsOf(dc, font);
     std::vector<desktop::size> needed;
     {
         const SelectedFont selected(dc, font);
         for (std::size_t i = 0; i < m_controls.size(); ++i) {
-            needed.push_back(Needed(m_template.items[i], dc, base));
+            needed.push_back(Needed(m_template.items[i], dc, base, dpi));
         }
     }
     ::ReleaseDC(m_surface, dc);

@@ -24,14 +24,15 @@ public:
     const desktop::dialog_item& ItemAt(std::size_t index) const { return m_template.items[index]; }
 
     // Gives every control the font and places it in dialog units of that font
-    // (as it shows on the surface's screen). The surface's size in pixels.
-    SIZE LayOut(HFONT font);
+    // (as it shows on the surface's screen, at `dpi`). The surface's size in pixels.
+    SIZE LayOut(HFONT font, UINT dpi);
 
     // A control's text: from the program's texts, or the template's fixed one.
     static std::wstring ItemText(const desktop::dialog_item& item);
 
 private:
-    desktop::size Needed(const desktop::dialog_item& item, HDC dc, desktop::base_units base) const;
+    static desktop::size Needed(const desktop::dialog_item& item, HDC dc, desktop::base_units base,
+                                UINT dpi);
 
     const desktop::dialog_template& m_template;
     HWND m_surface;

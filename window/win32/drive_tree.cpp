@@ -65,6 +65,7 @@ void CLeftView::Create(HWND parent) {
 }
 
 void CLeftView::SetDpi(UINT dpi, HFONT font) {
+    m_dpi = dpi;
     const int pixels = platform::win32::scale_to_dpi(kImagePixels, dpi);
     const HIMAGELIST images = ::ImageList_Create(pixels, pixels, ILC_COLOR32 | ILC_MASK,
                                                  static_cast<int>(std::size(kImageIcons)), 16);
@@ -204,10 +205,9 @@ int CLeftView::narrow_width() const {
     // The frame of the control and a scroll bar beside the names; never
     // narrower than the narrow width at the window's DPI.
     const int around = (window.right - window.left) - client.right;
-    const UINT dpi = platform::win32::window_dpi(m_hWnd);
-    return std::max(platform::win32::scale_to_dpi(desktop::drive_tree::kNarrowWidth, dpi),
-                    right + around + ::GetSystemMetrics(SM_CXVSCROLL) +
-                        platform::win32::scale_to_dpi(kNameMargin, dpi));
+    return std::max(platform::win32::scale_to_dpi(desktop::drive_tree::kNarrowWidth, m_dpi),
+                    right + around + ::GetSystemMetricsForDpi(SM_CXVSCROLL, m_dpi) +
+                        platform::win32::scale_to_dpi(kNameMargin, m_dpi));
 }
 
 void CLeftView::set_tree_width(int width) {

@@ -69,6 +69,7 @@ private:
     CMainFrame& m_frame;
     HWND m_hWnd = nullptr;
     HIMAGELIST m_imageList = nullptr;
+    UINT m_dpi = USER_DEFAULT_SCREEN_DPI;
     std::vector<HTREEITEM> m_items;  // by node
     // While the model changes the control, the control's own selection
     // notifications are not passed on.

@@ -113,8 +113,8 @@ void CMainFrame::SetCommandHandler(int id, std::function<void()> handler) {
 void CMainFrame::ApplyDpi() {
     m_font = platform::win32::make_font(platform::win32::message_font(m_dpi));
     m_pLeftView->SetDpi(m_dpi, m_font.get());
-    m_pDecodeView->SetDpi(m_font.get());
-    m_wndStatusBar.SetFont(m_font.get());
+    m_pDecodeView->SetDpi(m_dpi, m_font.get());
+    m_wndStatusBar.SetFont(m_font.get(), m_dpi);
     RecalcLayout();
 }
 

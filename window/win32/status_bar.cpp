@@ -41,7 +41,8 @@ void StatusBar::Create(HWND frame) {
     LayOutParts();
 }
 
-void StatusBar::SetFont(HFONT font) {
+void StatusBar::SetFont(HFONT font, UINT dpi) {
+    m_dpi = dpi;
     ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     Resize();
 }
@@ -64,7 +65,6 @@ int StatusBar::PartOf(int index) const {
 void StatusBar::LayOutParts() {
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
-    const UINT dpi = platform::win32::window_dpi(m_hWnd);
     const HDC dc = ::GetDC(m_hWnd);
     const HGDIOBJ previous =
         ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
@@ -73,18 +73,18 @@ void StatusBar::LayOutParts() {
         SIZE text{};
         const std::wstring& lit = m_litTexts[static_cast<std::size_t>(i)];
         ::GetTextExtentPoint32W(dc, lit.c_str(), static_cast<int>(lit.size()), &text);
-        widths.push_back(text.cx + 2 * platform::win32::scale_to_dpi(kIndicatorPadding, dpi));
+        widths.push_back(text.cx + 2 * platform::win32::scale_to_dpi(kIndicatorPadding, m_dpi));
     }
     ::SelectObject(dc, previous);
     ::ReleaseDC(m_hWnd, dc);
     if (m_progressShown) {
         widths.insert(widths.begin(),
-                      std::min(platform::win32::scale_to_dpi(kProgressWidth, dpi),
+                      std::min(platform::win32::scale_to_dpi(kProgressWidth, m_dpi),
                                static_cast<int>(client.right - client.left) / kProgressShare));
     }
     // Right edges from the right: the lights end at the size grip.
     std::vector<int> edges(widths.size() + 1);
-    int right = static_cast<int>(client.right) - ::GetSystemMetrics(SM_CXVSCROLL);
+    int right = static_cast<int>(client.right) - ::GetSystemMetricsForDpi(SM_CXVSCROLL, m_dpi);
     edges.back() = -1;
     for (std::size_t i = widths.size(); i-- > 0;) {
         edges[i] = std::max(0, right - widths[i]);

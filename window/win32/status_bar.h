@@ -23,7 +23,7 @@ public:
     void Create(HWND frame);
     HWND GetSafeHwnd() const { return m_hWnd; }
     // A new font or DPI: the panes are measured again.
-    void SetFont(HFONT font);
+    void SetFont(HFONT font, UINT dpi);
     // The frame changed its size: the bar follows its bottom edge.
     void Resize();
     int Height() const;
@@ -46,6 +46,7 @@ private:
     void LayOutParts();
 
     HWND m_hWnd = nullptr;
+    UINT m_dpi = USER_DEFAULT_SCREEN_DPI;
     HWND m_progress = nullptr;
     bool m_progressShown = false;
     std::array<std::wstring, kPaneCount> m_texts;

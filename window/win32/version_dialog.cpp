@@ -74,7 +74,7 @@ void CVersionDlg::OnInitDialog(HWND dialog) {
     const HWND web = m_dialog->Item(IDC_WEB_PAGE);
     ::SetWindowSubclass(web, WebButtonProc, kWebButtonSubclass, 0);
 
-    const SIZE client = m_dialog->LayOut(m_font.get());
+    const SIZE client = m_dialog->LayOut(m_font.get(), dpi);
     RECT frame{0, 0, client.cx, client.cy};
     ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongW(dialog, GWL_STYLE)),
                                FALSE, static_cast<DWORD>(::GetWindowLongW(dialog, GWL_EXSTYLE)),

@@ -81,6 +81,42 @@ bool shown(HWND window) {
     return ::IsWindowVisible(window) != 0;
 }
 
+// Whether every control's text shows whole, and no two controls overlap.
+void expect_whole_and_apart(HWND surface) {
+    std::vector<std::pair<HWND, RECT>> controls;
+    for (HWND child = ::GetWindow(surface, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT place{};
+        ::GetWindowRect(child, &place);
+        if (!shown(child) || place.right <= place.left) {
+            continue;
+        }
+        const std::wstring words = control_text(child);
+        wchar_t kind[32] = {};
+        ::GetClassNameW(child, kind, 32);
+        if (!words.empty() &&
+            (::lstrcmpiW(kind, L"Button") == 0 || ::lstrcmpiW(kind, L"Static") == 0)) {
+            const HDC dc = ::GetDC(child);
+            const HGDIOBJ previous = ::SelectObject(
+                dc, reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)));
+            SIZE extent{};
+            ::GetTextExtentPoint32W(dc, words.c_str(), static_cast<int>(words.size()), &extent);
+            ::SelectObject(dc, previous);
+            ::ReleaseDC(child, dc);
+            RECT client{};
+            ::GetClientRect(child, &client);
+            EXPECT_LE(extent.cx, client.right) << narrow(words);
+            EXPECT_LE(extent.cy, client.bottom) << narrow(words);
+        }
+        for (const auto& [other, otherPlace] : controls) {
+            RECT both{};
+            EXPECT_FALSE(::IntersectRect(&both, &place, &otherPlace))
+                << narrow(words) << " overlaps " << narrow(control_text(other));
+        }
+        controls.emplace_back(child, place);
+    }
+}
+
 // ---- start
 
 TEST(Start, TheKeyDialogComesBeforeTheWindowAndItsOutcomeShows) {
@@ -109,6 +145,10 @@ TEST(Start, TheKeyDialogComesBeforeTheWindowAndItsOutcomeShows) {
         EXPECT_TRUE(shown(session.frame().GetSafeHwnd()));
         EXPECT_FALSE(session.frame().IsDecodePanelShown());
         EXPECT_EQ(::GetFocus(), session.tree().GetSafeHwnd());
+        // The focus shows from the start, not only once a key was pressed.
+        EXPECT_EQ(
+            ::SendMessageW(session.frame().GetSafeHwnd(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS,
+            0);
         EXPECT_GT(::SendMessageW(session.tree().GetSafeHwnd(), TVM_GETCOUNT, 0, 0), 0);
         // The output folder starts at the user's desktop.
         EXPECT_FALSE(control_text(session.item(decode_pane::IDC_OUT_DIR)).empty());
@@ -392,6 +432,157 @@ TEST(Keyboard, KeysFromTheStartReachWhatTheyNameAndNoHiddenControl) {
     }
 }
 
+TEST(Tree, ARightDoubleClickCountsOnlyOnTheSelectedLabel) {
+    const std::string folder = examples_folder();
+    const std::wstring question =
+        widen(desktop::format(desktop::text_id::decode_folder_question, {folder}));
+    const std::wstring no_out_dir = catalogue_text(desktop::text_id::no_out_dir);
+    using Place = std::function<POINT(const RECT& label)>;
+    const struct {
+        const char* name;
+        const char* selected;  // below the examples' folder; nullptr: the folder
+        Place at;
+        std::vector<std::wstring> boxes;
+        std::size_t listed;
+    } rows[] = {
+        {"on a folder's label: asked, and No lists nothing",
+         nullptr,
+         [](const RECT& l) {
+             return POINT{l.left + 2, l.top + 2};
+         },
+         {question},
+         0},
+        {"on the label's right and bottom edges",
+         nullptr,
+         [](const RECT& l) {
+             return POINT{l.right, l.bottom};
+         },
+         {question},
+         0},
+        {"left of the label",
+         nullptr,
+         [](const RECT& l) {
+             return POINT{l.left - 3, l.top + 2};
+         },
+         {},
+         0},
+        // Decoded without a question: listed, then the empty output folder refuses.
+        {"on a file's label",
+         "letter.vek",
+         [](const RECT& l) {
+             return POINT{l.left + 2, l.top + 2};
+         },
+         {no_out_dir},
+         1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowSession session;
+        const HTREEITEM item =
+            session.expand_to(row.selected == nullptr ? folder : folder + "\\" + row.selected);
+        session.select(item);
+        session.set_output_folder("");
+        const POINT at = row.at(session.tree().GetItemTextRect(item));
+        const std::size_t before = session.boxes.size();
+        ::SendMessageW(session.tree().GetSafeHwnd(), WM_RBUTTONDBLCLK, 0, MAKELPARAM(at.x, at.y));
+        const std::vector<std::wstring> texts = session.box_texts();
+        EXPECT_EQ(
+            std::vector<std::wstring>(texts.end() - (session.boxes.size() - before), texts.end()),
+            row.boxes);
+        EXPECT_EQ(session.list_entries().size(), row.listed);
+    }
+}
+
+TEST(Splitter, TheBarMovesTheTreesEdgeAndHidesAPaneWithoutRoom) {
+    WindowSession session;
+    win32::CMainFrame& frame = session.frame();
+    const HWND window = frame.GetSafeHwnd();
+    auto drag = [&](int from, int to) {
+        const int y = 10;
+        ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from, y));
+        ::SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to, y));
+        ::SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(to, y));
+    };
+    const int total = frame.SplitterWidth();
+    const struct {
+        const char* name;
+        int to;  // where the bar's left edge is dragged
+        bool panel;
+    } rows[] = {
+        {"out of the right edge", total / 3, true},
+        {"further left", total / 4, true},
+        {"back to the right edge", total, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        drag(frame.TreeWidth() + 1, row.to + 1);
+        EXPECT_EQ(frame.IsDecodePanelShown(), row.panel);
+        if (row.panel) {
+            EXPECT_EQ(frame.TreeWidth(), row.to);
+        } else {
+            EXPECT_GE(frame.TreeWidth(), total - 16);  // all but the bar
+        }
+    }
+    // A click beside the bar moves nothing.
+    const int width = frame.TreeWidth();
+    drag(width / 2, width / 4);
+    EXPECT_EQ(frame.TreeWidth(), width);
+}
+
+TEST(Dpi, ANewDpiLaysTheWindowOutAgainInTheSuggestedPlace) {
+    WindowSession session;
+    win32::CMainFrame& frame = session.frame();
+    const UINT before = frame.Dpi();
+    const SIZE form = session.panel().FormSize();
+    RECT suggested{10, 20, 1210, 920};
+    ::SendMessageW(frame.GetSafeHwnd(), WM_DPICHANGED, MAKEWPARAM(before * 3 / 2, before * 3 / 2),
+                   reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    ::GetWindowRect(frame.GetSafeHwnd(), &now);
+    EXPECT_TRUE(::EqualRect(&now, &suggested));
+    EXPECT_EQ(frame.Dpi(), before * 3 / 2);
+    // The form grows with the message font of the new DPI; the tree's pictures too.
+    EXPECT_NEAR(session.panel().FormSize().cx, form.cx * 3 / 2, form.cx / 10);
+    EXPECT_NEAR(session.panel().FormSize().cy, form.cy * 3 / 2, form.cy / 10);
+    int icon = 0;
+    ::ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(::SendMessageW(
+                                session.tree().GetSafeHwnd(), TVM_GETIMAGELIST, TVSIL_NORMAL, 0)),
+                            &icon, &icon);
+    EXPECT_EQ(icon, 24);
+    frame.RevealDecodePanel();
+    expect_whole_and_apart(session.panel().Form());
+}
+
+TEST(StatusBar, EachLightShowsItsTextOnlyWhileItsLockIsOn) {
+    const struct {
+        UINT key;
+        int pane;
+        desktop::text_id lit;
+    } rows[] = {
+        {VK_KANA, 1, desktop::text_id::indicator_kana},
+        {VK_CAPITAL, 2, desktop::text_id::indicator_caps},
+        {VK_NUMLOCK, 3, desktop::text_id::indicator_num},
+        {VK_SCROLL, 4, desktop::text_id::indicator_scroll},
+    };
+    WindowSession session;
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    const std::vector<BYTE> saved(std::begin(keys), std::end(keys));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pane);
+        for (const bool on : {true, false}) {
+            keys[row.key] = on ? 1 : 0;
+            ::SetKeyboardState(keys);
+            // Any key the window takes brings the lights up to date.
+            session.key(session.tree().GetSafeHwnd(), VK_SHIFT);
+            EXPECT_EQ(session.frame().GetStatusBar().GetPaneText(row.pane),
+                      on ? catalogue_text(row.lit) : L"");
+        }
+    }
+    std::copy(saved.begin(), saved.end(), keys);
+    ::SetKeyboardState(keys);
+}
+
 // ---- the version dialog
 
 TEST(VersionDialog, ShowsTheProgramAndClosesWithReturnOrEsc) {
@@ -442,42 +633,6 @@ TEST(VersionDialog, ShowsTheProgramAndClosesWithReturnOrEsc) {
 }
 
 // ---- layout
-
-// Whether every control's text shows whole, and no two controls overlap.
-void expect_whole_and_apart(HWND surface) {
-    std::vector<std::pair<HWND, RECT>> controls;
-    for (HWND child = ::GetWindow(surface, GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-        RECT place{};
-        ::GetWindowRect(child, &place);
-        if (!shown(child) || place.right <= place.left) {
-            continue;
-        }
-        const std::wstring words = control_text(child);
-        wchar_t kind[32] = {};
-        ::GetClassNameW(child, kind, 32);
-        if (!words.empty() &&
-            (::lstrcmpiW(kind, L"Button") == 0 || ::lstrcmpiW(kind, L"Static") == 0)) {
-            const HDC dc = ::GetDC(child);
-            const HGDIOBJ previous = ::SelectObject(
-                dc, reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)));
-            SIZE extent{};
-            ::GetTextExtentPoint32W(dc, words.c_str(), static_cast<int>(words.size()), &extent);
-            ::SelectObject(dc, previous);
-            ::ReleaseDC(child, dc);
-            RECT client{};
-            ::GetClientRect(child, &client);
-            EXPECT_LE(extent.cx, client.right) << narrow(words);
-            EXPECT_LE(extent.cy, client.bottom) << narrow(words);
-        }
-        for (const auto& [other, otherPlace] : controls) {
-            RECT both{};
-            EXPECT_FALSE(::IntersectRect(&both, &place, &otherPlace))
-                << narrow(words) << " overlaps " << narrow(control_text(other));
-        }
-        controls.emplace_back(child, place);
-    }
-}
 
 TEST(Layout, EveryTextShowsWholeAndNoControlsOverlap) {
     for (const char* language : {"ja", "en"}) {
