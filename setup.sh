@@ -56,10 +56,12 @@ packages=(
 )
 # What the tests need besides: a virtual display, the second Japanese font,
 # clang's fuzzing runtime, the Windows cross compiler and wine, the
-# desktop-file checkers, and the MIME database and man for the install tests.
+# desktop-file checkers, the MIME database and man for the install tests, and
+# the accessibility bus with its Python binding for the screen-reader tests.
 test_packages=(
     xvfb xauth
     fonts-noto-cjk
+    at-spi2-core dbus-daemon dbus-bin python3-pyatspi
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix wine64 googletest
     desktop-file-utils appstream

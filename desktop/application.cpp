@@ -120,4 +120,10 @@ bool application::OpenDocumentFile(const std::string& path) {
     return true;
 }
 
+void show_keys() {
+    platform::services().message_box(std::string(text(text_id::keys_help)),
+                                     std::string(text(text_id::keys_title)), platform::Buttons::Ok,
+                                     platform::Icon::Information);
+}
+
 }  // namespace vekdc::desktop

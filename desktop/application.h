@@ -51,4 +51,7 @@ private:
     int m_exitCode = 0;
 };
 
+// The Help menu's list of the window's keys, in a box.
+void show_keys();
+
 }  // namespace vekdc::desktop

@@ -40,7 +40,12 @@ int decode_panel::AddFileToList(const std::string& path) {
 }
 
 void decode_panel::AddSelectionToList() {
-    AddFileToList(m_document.m_strSelectedPath);
+    AddAndAnnounce(m_document.m_strSelectedPath);
+}
+
+void decode_panel::AddAndAnnounce(const std::string& path) {
+    const bool added = m_document.m_fileList.add(path);
+    m_document.Announce(format(text_id::files_added, {added ? "1" : "0"}));
 }
 
 add_result decode_panel::AddLocalPaths(const std::vector<std::string>& paths) {
@@ -50,10 +55,14 @@ add_result decode_panel::AddLocalPaths(const std::vector<std::string>& paths) {
         result.ignored = paths.size();
     } else {
         result = m_document.m_fileList.add_paths(paths);
+        std::string said = format(text_id::files_added, {std::to_string(result.added)});
         if (result.ignored > 0) {
-            m_document.SetStatusText(
-                format(text_id::ignored_items, {std::to_string(result.ignored)}));
+            const std::string ignored =
+                format(text_id::ignored_items, {std::to_string(result.ignored)});
+            m_document.SetStatusText(ignored);
+            said += ' ' + ignored;
         }
+        m_document.Announce(said);
     }
     if (m_document.m_pFrame != nullptr) {
         m_document.m_pFrame->reveal_decode_panel();
@@ -81,17 +90,36 @@ void decode_panel::DeleteSelectedFiles() {
     m_document.m_fileList.remove(m_pane.selected_entries());
 }
 
+std::string decode_panel::KeyRefusal(const std::string& path) {
+    const std::string problem = key_file_problem(path);
+    return problem.empty() ? problem : format(text_id::key_refused, {display_name(path), problem});
+}
+
 void decode_panel::ChooseKeyFile() {
     platform::FileDialogRequest request;
     request.filter = text(text_id::key_filter);
     request.default_ext = "key";
-    const auto chosen = platform::services().open_file(request);
+    request.check = &decode_panel::KeyRefusal;
     std::string status;
-    if (chosen) {
-        m_document.m_strKeyPath = *chosen;
-        status = format(text_id::key_set, {display_name(m_document.m_strKeyPath)});
-    } else {
-        status = text(text_id::key_not_set);
+    for (;;) {
+        const auto chosen = platform::services().open_file(request);
+        if (!chosen) {
+            // The earlier key, if there was one, stays.
+            status = m_document.m_strKeyPath.empty()
+                         ? std::string(text(text_id::key_not_set))
+                         : format(text_id::key_unchanged, {display_name(m_document.m_strKeyPath)});
+            break;
+        }
+        // A dialog that could not refuse the file itself: refused here, and asked again.
+        const std::string refusal = KeyRefusal(*chosen);
+        if (refusal.empty()) {
+            m_document.m_strKeyPath = *chosen;
+            status = format(text_id::key_set, {display_name(m_document.m_strKeyPath)});
+            break;
+        }
+        platform::services().message_box(refusal, platform::notice(platform::kDecoderCaption),
+                                         platform::Buttons::Ok, platform::Icon::Exclamation);
+        request.initial_dir = std::string(folder_of_path(*chosen));
     }
     m_pane.show_key_path(display_name(m_document.m_strKeyPath));
     m_document.SetStatusText(status);
@@ -159,6 +187,7 @@ int decode_panel::StartDecode() {
     ShowNotice(std::string(text(text_id::decode_starts)));
 
     doc.m_bDecoding = 1;
+    m_cancelBeforeStart = false;
     SetRunning(true);
     const decode_run::snapshot end =
         RunDecodeJob(paths, doc.m_strOutDir, doc.m_strKeyPath, std::move(sizes));
@@ -175,6 +204,7 @@ int decode_panel::StartDecode() {
         }
     }
     doc.SetStatusText(summary_text(end));
+    doc.Announce(summary_text(end));
     if (m_closeAfterRun) {
         m_closeAfterRun = false;
         if (doc.m_pFrame != nullptr) {
@@ -194,6 +224,10 @@ decode_run::snapshot decode_panel::RunDecodeJob(const std::vector<std::string>& 
     copy_matrix(key_cache::load(keyPath), key.get(), kPlainLength, kBlockLength);
 
     decode_run run(m_engine, decode_job(key.get(), paths, outDir), std::move(sizes));
+    // Cancelled at a notice before the job began: it stops before its first file.
+    if (m_cancelBeforeStart) {
+        run.request_stop();
+    }
     m_run = &run;
     m_pane.wait_for_run(run);
     m_run = nullptr;
@@ -208,9 +242,15 @@ void decode_panel::ShowRunProgress(const decode_run::snapshot& progress) {
 }
 
 void decode_panel::CancelDecode() {
-    if (m_document.m_bDecoding != 0 && m_run != nullptr) {
-        m_document.SetStatusText(std::string(text(text_id::cancelling)));
+    if (m_document.m_bDecoding == 0) {
+        return;
+    }
+    m_document.SetStatusText(std::string(text(text_id::cancelling)));
+    m_document.Announce(std::string(text(text_id::cancelling)));
+    if (m_run != nullptr) {
         m_run->request_stop();
+    } else {
+        m_cancelBeforeStart = true;
     }
 }
 

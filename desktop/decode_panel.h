@@ -33,8 +33,11 @@ public:
     // Adds a path (the system's bytes) to the input list unless an entry
     // equal to it, letter case ignored, is there already. Returns 0.
     int AddFileToList(const std::string& path);
-    // "→リストに追加": the tree's selection joins the list, whatever it names.
+    // "→リストに追加": the tree's selection joins the list, whatever it names;
+    // a screen reader hears whether it did.
     void AddSelectionToList();
+    // The same for a path the tree gives (Space).
+    void AddAndAnnounce(const std::string& path);
     // Files given by the desktop (dropped, or named with --add), as
     // file_list::add_paths takes them; the status bar says how many were
     // ignored, and the panel is revealed. While a run is active nothing is
@@ -45,9 +48,12 @@ public:
     int ClearFileList();
     // "－項目を削除": the selected entries leave the list.
     void DeleteSelectedFiles();
-    // "キーの設定": the key file dialog; its outcome goes to the key box and
-    // the status bar.
+    // "キーの設定": the key file dialog, which takes only a file that can be
+    // the key (key_file_problem); its outcome goes to the key box and the
+    // status bar. Cancelled, the earlier key stays.
     void ChooseKeyFile();
+    // What the key dialog says against a file: empty when it can be the key.
+    static std::string KeyRefusal(const std::string& path);
     void SetPanelColor(int red, int green, int blue);
     rgb GetPanelColor() const { return m_crBack; }
     // The user's desktop folder (the home folder where the desktop folder
@@ -83,7 +89,8 @@ private:
     CVekDCDoc& m_document;
     decode_pane& m_pane;
     rgb m_crBack{};
-    decode_run* m_run = nullptr;  // the active run
+    decode_run* m_run = nullptr;       // the active run
+    bool m_cancelBeforeStart = false;  // cancelled before the job began
     bool m_closeAfterRun = false;
     std::string m_outDirShown;  // what →出力先に指定 last put into the box, as shown
     std::string m_outDirPath;   // the same folder as the system's bytes

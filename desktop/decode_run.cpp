@@ -1,6 +1,7 @@
 #include "desktop/decode_run.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <numeric>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "codec/dimensions.h"
 #include "desktop/file_names.h"
 #include "desktop/texts.h"
+#include "platform/file.h"
 #include "platform/language.h"
 #include "platform/services.h"
 
@@ -155,6 +157,30 @@ Matrix key_cache::load(const std::string& key_path) {
 
 void key_cache::reset() {
     cached_key().reset();
+}
+
+std::string key_file_problem(const std::string& path) {
+    const platform::FileStatus status = platform::file_status(path);
+    switch (status.kind) {
+        case platform::FileKind::Missing:
+            return describe_problem(file_problem::missing, 0);
+        case platform::FileKind::Folder:
+            return describe_problem(file_problem::folder, 0);
+        case platform::FileKind::Pipe:
+        case platform::FileKind::Other:
+            return describe_problem(file_problem::not_regular, 0);
+        case platform::FileKind::Regular:
+            break;
+    }
+    errno = 0;
+    if (!platform::InputFile::open(path)) {
+        return describe_problem(file_problem::cannot_read, errno);
+    }
+    constexpr std::uint64_t kKeyBytes = std::uint64_t{kKeyRows} * kKeyCols * sizeof(double);
+    if (status.size < kKeyBytes) {
+        return std::string(text(text_id::problem_short_key));
+    }
+    return std::string();
 }
 
 bool check_listed_files(const std::vector<std::string>& files, std::vector<std::uint64_t>& sizes) {

@@ -85,6 +85,11 @@ public:
     static void reset();
 };
 
+// Why a file cannot serve as the key: empty when it is a readable regular
+// file that holds a whole key (a shorter one would end the program at the
+// first decode); else the reason, in the user's language.
+std::string key_file_problem(const std::string& path);
+
 // The pre-check of a run: every listed file is looked at (header and cipher
 // block only; a pipe is never waited on). The entries that would end the
 // program inside the engine (folders, missing or unreadable files, pipes and

@@ -12,20 +12,20 @@ using ctl = decode_pane;
 // Template order is the tab order.
 // clang-format off
 constexpr dialog_item kDecodeFormItems[] = {
-//   id                    kind                          text                                 fixed  x    y   cx   cy  name
-    {ctl::IDC_SET_OUT_DIR,  control_kind::push_button,   text_id::set_out_dir_button,  nullptr,   7,  15,  66, 14},
-    {ctl::IDC_DELETE_ITEMS, control_kind::push_button,   text_id::delete_items_button, nullptr, 125, 175, 101, 14},
-    {ctl::IDC_FILE_LIST,    control_kind::list_box,      std::nullopt,                 nullptr,  27,  97, 199, 70},
-    {ctl::IDC_PROGRESS,     control_kind::progress,      std::nullopt,                 nullptr,  29, 232, 197, 14},
-    {ctl::IDC_OUT_DIR,      control_kind::edit,          std::nullopt,                 nullptr,  30,  39, 196, 14},
-    {ctl::IDC_DECODE,       control_kind::push_button,   text_id::decode_button,       nullptr,   7, 209,  67, 14},
+//   id                     kind                         text                          fixed     x    y   cx  cy  name          accessible name         tooltip
+    {ctl::IDC_SET_OUT_DIR,  control_kind::push_button,   text_id::set_out_dir_button,  nullptr,   7,  15,  66, 14, nullptr,      std::nullopt,           text_id::set_out_dir_tip},
+    {ctl::IDC_DELETE_ITEMS, control_kind::push_button,   text_id::delete_items_button, nullptr, 125, 175, 101, 14, nullptr,      std::nullopt,           text_id::delete_items_tip},
+    {ctl::IDC_FILE_LIST,    control_kind::list_box,      std::nullopt,                 nullptr,  27,  97, 199, 70, nullptr,      text_id::list_label,    std::nullopt},
+    {ctl::IDC_PROGRESS,     control_kind::progress,      std::nullopt,                 nullptr,  29, 232, 197, 14, nullptr,      text_id::progress_name, std::nullopt},
+    {ctl::IDC_OUT_DIR,      control_kind::edit,          std::nullopt,                 nullptr,  30,  39, 196, 14, nullptr,      text_id::out_dir_name,  std::nullopt},
+    {ctl::IDC_DECODE,       control_kind::push_button,   text_id::decode_button,       nullptr,   7, 209,  67, 14, nullptr,      std::nullopt,           text_id::decode_tip},
     // Shown in the decode button's place while a run is active.
-    {ctl::IDC_CANCEL,       control_kind::push_button,   text_id::cancel_button,       nullptr,   7, 209,  67, 14},
-    {IDC_STATIC,            control_kind::static_text,   text_id::list_label,          nullptr, 167,  80,  59,  8, "ListLabel"},
-    {ctl::IDC_ADD_TO_LIST,  control_kind::push_button,   text_id::add_to_list_button,  nullptr,   7,  75,  66, 14},
-    {ctl::IDC_CLEAR_LIST,   control_kind::push_button,   text_id::clear_list_button,   nullptr,  17, 175,  97, 14},
-    {ctl::IDC_SET_KEY,      control_kind::push_button,   text_id::set_key_button,      nullptr,   7, 260,  67, 14},
-    {ctl::IDC_KEY_PATH,     control_kind::edit,          std::nullopt,                 nullptr,  31, 280, 195, 14},
+    {ctl::IDC_CANCEL,       control_kind::push_button,   text_id::cancel_button,       nullptr,   7, 209,  67, 14, nullptr,      std::nullopt,           text_id::cancel_tip},
+    {IDC_STATIC,            control_kind::static_text,   text_id::list_label,          nullptr, 167,  80,  59,  8, "ListLabel",  std::nullopt,           std::nullopt},
+    {ctl::IDC_ADD_TO_LIST,  control_kind::push_button,   text_id::add_to_list_button,  nullptr,   7,  75,  66, 14, nullptr,      std::nullopt,           text_id::add_to_list_tip},
+    {ctl::IDC_CLEAR_LIST,   control_kind::push_button,   text_id::clear_list_button,   nullptr,  17, 175,  97, 14, nullptr,      std::nullopt,           text_id::clear_list_tip},
+    {ctl::IDC_SET_KEY,      control_kind::push_button,   text_id::set_key_button,      nullptr,   7, 260,  67, 14, nullptr,      std::nullopt,           text_id::set_key_tip},
+    {ctl::IDC_KEY_PATH,     control_kind::edit,          std::nullopt,                 nullptr,  31, 280, 195, 14, nullptr,      text_id::key_path_name, std::nullopt},
 };
 
 // Dialog 100: 235 x 55 dialog units, "ＭＳ Ｐゴシック" 9 pt. Its texts read the
@@ -71,6 +71,14 @@ std::string item_text(const dialog_item& item) {
         return std::string(text(*item.text));
     }
     return item.fixed != nullptr ? std::string(item.fixed) : std::string();
+}
+
+std::string item_accessible_name(const dialog_item& item) {
+    return item.accessible_name ? std::string(text(*item.accessible_name)) : std::string();
+}
+
+std::string item_tip(const dialog_item& item) {
+    return item.tip ? std::string(text(*item.tip)) : std::string();
 }
 
 std::string item_name(const dialog_item& item) {

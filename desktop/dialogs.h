@@ -39,6 +39,11 @@ struct dialog_item {
     const char* fixed = nullptr;  // or one that reads the same in every language
     int x, y, cx, cy;             // dialog units
     const char* name = nullptr;   // the control's name; nullptr for "IDC_<id>"
+    // What a screen reader calls a control that shows no text of its own
+    // (edit boxes, the list, the progress bar); a button's text is its name.
+    std::optional<text_id> accessible_name = std::nullopt;
+    // The tooltip: what a button does, and its key where it has one.
+    std::optional<text_id> tip = std::nullopt;
 };
 
 struct dialog_template {
@@ -61,8 +66,25 @@ inline constexpr const char* kVersionText = "VEK DECODER Version " VEKDC_VERSION
 inline constexpr const char* kMakerNotice = VEKDC_COPYRIGHT;
 inline constexpr const char* kMakerAddress = "orvinta.example";
 
+// The lock-key panes of the status bar, in the order of platform::LockKey:
+// the text a lit pane shows, and what a screen reader calls the pane.
+struct lock_pane {
+    text_id lit_text;
+    text_id name;
+};
+inline constexpr lock_pane kLockPanes[] = {
+    {text_id::indicator_kana, text_id::kana_lock_name},
+    {text_id::indicator_caps, text_id::caps_lock_name},
+    {text_id::indicator_num, text_id::num_lock_name},
+    {text_id::indicator_scroll, text_id::scroll_lock_name},
+};
+
 // A control's text in the user's language; empty for none.
 std::string item_text(const dialog_item& item);
+// What a screen reader calls a control without a text of its own, and a
+// button's tooltip; empty for none.
+std::string item_accessible_name(const dialog_item& item);
+std::string item_tip(const dialog_item& item);
 // A control's name: its own, or "IDC_<id>".
 std::string item_name(const dialog_item& item);
 

@@ -49,6 +49,12 @@ void CVekDCDoc::SetStatusText(const std::string& text) const {
     }
 }
 
+void CVekDCDoc::Announce(const std::string& text) const {
+    if (m_pFrame != nullptr) {
+        m_pFrame->announce(text);
+    }
+}
+
 std::string frame_caption(const std::string& title) {
     const std::string application = platform::kAppTitle;
     return title.empty() ? application : title + " - " + application;

@@ -48,6 +48,8 @@ public:
     settings_store& GetSettings() const { return m_settings; }
     // The status bar's message pane, when there is a frame.
     void SetStatusText(const std::string& text) const;
+    // Tells a screen reader, when there is a frame.
+    void Announce(const std::string& text) const;
 
 private:
     settings_store& m_settings;

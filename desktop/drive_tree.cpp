@@ -214,7 +214,10 @@ void drive_tree::AddEncryptedToList(node_id id) {
 }
 
 void drive_tree::AddSelectionToList() {
-    AddEncryptedToList(m_selected);
+    const std::string path = GetItemPath(m_selected);
+    if (m_selected != kNoNode && is_encrypted_path(path) && m_document.m_pDecodeView != nullptr) {
+        m_document.m_pDecodeView->AddAndAnnounce(path);
+    }
 }
 
 void drive_tree::StartPanelDecode() {
@@ -272,6 +275,10 @@ std::vector<int> drive_tree::WidthSteps(int current, int total, int narrow) {
     } else {
         while (current > narrow) {
             current -= kWidthStep;
+            // The tree's names are not cut: a width they need is kept exactly.
+            if (narrow > kNarrowWidth) {
+                current = std::max(current, narrow);
+            }
             steps.push_back(current);
         }
     }

@@ -36,9 +36,10 @@ public:
         "Orvinta VEK Decoder Version " VEKDC_VERSION "  <<";
     static constexpr const char* kCaptionSuffix = ">>";
 
-    // ToggleTreeWidth: steps of 10 pixels every 3 ms; narrowing stops at the
-    // narrow width (at least 200 pixels); the tree widens when the window is
-    // more than 12 pixels wider.
+    // ToggleTreeWidth: steps of 10 pixels every 3 ms; narrowing stops at 200
+    // pixels (at most 9 pixels less), or exactly at the width the tree's
+    // names need where that is more (but never more than half the room); the
+    // tree widens when the window is more than 12 pixels wider.
     static constexpr int kWidthStep = 10;
     static constexpr int kStepPauseMs = 3;
     static constexpr int kNarrowWidth = 200;

@@ -79,6 +79,9 @@ public:
     virtual void set_caption(const std::string& text) = 0;
     // Pane 0 of the status bar, drawn at once (a run may hold the window's thread).
     virtual void set_status_text(const std::string& text) = 0;
+    // Tells a screen reader what just happened (files added, a run's end, a
+    // cancel), without changing what the window shows.
+    virtual void announce(const std::string& text) = 0;
     // Narrows the tree so that the decode panel shows, if it is collapsed.
     virtual void reveal_decode_panel() = 0;
     // While a run is active, new and open (which would start the document

@@ -75,30 +75,36 @@ TEST(Application, StartsFromTheCommandLine) {
 }
 
 TEST(Application, NewDocumentWritesItsSettingsAndAsksForTheKeyAgain) {
+    const test::TempDir dir;
+    const std::string first = dir / "first.key";
+    const std::string second = dir / "second.key";
+    for (const std::string& key : {first, second}) {
+        test::write_file(key, std::string(11 * 12 * sizeof(double), '\0'));
+    }
     test::desktop_session session;
-    session.recorder->setNextFile("/keys/first.key");
+    session.recorder->setNextFile(first);
     ASSERT_TRUE(session.app->InitInstance({}, session));
     EXPECT_EQ(session.settings.values["VekDCDoc/HomeDir"], "xxx");
     EXPECT_EQ(session.settings.values["CLeftView/PaneColorLBack"], "00ffffff");
     EXPECT_EQ(session.settings.values["CLeftView/PaneColorLText"], "00000000");
-    EXPECT_EQ(session.doc().m_strKeyPath, "/keys/first.key");
+    EXPECT_EQ(session.doc().m_strKeyPath, first);
 
     session.panel().AddFileToList("/kept/entry.vek");
     session.panel_pane->out_dir = "/elsewhere";
     session.settings.values["VekDCDoc/HomeDir"] = "changed";
-    session.recorder->setNextFile("/keys/second.key");
+    session.recorder->setNextFile(second);
     session.app->OnFileNew();
     EXPECT_EQ(session.recorder->dialogs.size(), 2u);
     EXPECT_EQ(session.settings.values["VekDCDoc/HomeDir"], "xxx");
-    EXPECT_EQ(session.doc().m_strKeyPath, "/keys/second.key");
+    EXPECT_EQ(session.doc().m_strKeyPath, second);
     EXPECT_NE(session.panel_pane->out_dir, "/elsewhere");  // the desktop folder again
     EXPECT_EQ(session.doc().m_fileList.paths(), std::vector<std::string>{"/kept/entry.vek"});
     EXPECT_EQ(session.doc().GetTitle(), ja(text_id::untitled));
 
     // Cancelled this time: the key stays, and the status says so.
     session.app->OnFileNew();
-    EXPECT_EQ(session.doc().m_strKeyPath, "/keys/second.key");
-    EXPECT_EQ(session.frame.last_status(), ja(text_id::key_not_set));
+    EXPECT_EQ(session.doc().m_strKeyPath, second);
+    EXPECT_EQ(session.frame.last_status(), format(ja(text_id::key_unchanged), {second}));
 }
 
 TEST(Application, OpenMakesAFileTheDocument) {

@@ -187,6 +187,7 @@ TEST_F(DecodePanelTest, DecodesTheListAndComesBackToRest) {
     EXPECT_EQ(session.doc().m_strOutDir, out);
     EXPECT_EQ(session.frame.status.front(), "Start!");
     EXPECT_EQ(session.frame.last_status(), format(ja(text_id::run_finished), {"120", "0"}));
+    EXPECT_EQ(session.frame.announced.back(), session.frame.last_status());
 }
 
 TEST_F(DecodePanelTest, ReportsAndSkipsAFileTheKeyDoesNotOpen) {
@@ -237,6 +238,8 @@ TEST_F(DecodePanelTest, StopsAfterTheCurrentFileAndKeepsTheRest) {
         EXPECT_EQ(session.panel_pane->shown, std::vector<std::string>{c3});
         const auto& status = session.frame.status;
         EXPECT_NE(std::find(status.begin(), status.end(), ja(text_id::cancelling)), status.end());
+        const auto& said = session.frame.announced;
+        EXPECT_NE(std::find(said.begin(), said.end(), ja(text_id::cancelling)), said.end());
         EXPECT_EQ(session.frame.last_status(), format(ja(text_id::run_cancelled), {"1", "1"}));
         EXPECT_EQ(session.frame.closed, r.close);
         EXPECT_EQ(session.doc().m_bDecoding, 0);
@@ -302,20 +305,75 @@ TEST_F(DecodePanelDeathTest, EndsWhenTheKeyCannotBeRead) {
     }
 }
 
-TEST_F(DecodePanelTest, KeyDialogSetsOrKeepsTheKey) {
-    const std::string chosen = dir / "k.key";
-    session.recorder->setNextFile(chosen);
-    session.panel().ChooseKeyFile();
+TEST_F(DecodePanelTest, KeyDialogTakesOnlyAFileThatCanBeTheKey) {
+    test::make_folder(dir / "keys");
+    test::write_file(dir / "short.key", std::string(1055, 'k'));
+    const std::string other_key = write_key(dir / "other.key", other.get());
+    struct row {
+        const char* name;
+        std::vector<std::string> chosen;  // the dialog's answers, in turn; "" cancels
+        std::string key;                  // the key afterwards
+        std::vector<std::string> boxes;   // the starts of the boxes shown
+        std::string status;
+    };
+    const std::string refused = ja(text_id::key_refused).substr(0, 30);
+    std::vector<row> rows = {
+        {"a key", {other_key}, other_key, {}, format(ja(text_id::key_set), {other_key})},
+        // Typed into the dialog: a folder and a name that does not exist.
+        {"a missing file, then cancel",
+         {dir / "keys" + kSep + "keysexample.key", ""},
+         key,
+         {refused},
+         format(ja(text_id::key_unchanged), {key})},
+        {"a folder, then a key",
+         {dir / "keys", other_key},
+         other_key,
+         {refused},
+         format(ja(text_id::key_set), {other_key})},
+        {"a file too short",
+         {dir / "short.key", ""},
+         key,
+         {refused},
+         format(ja(text_id::key_unchanged), {key})},
+        {"cancelled", {""}, key, {}, format(ja(text_id::key_unchanged), {key})},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir / "pipe.key").c_str(), 0600), 0);
+    rows.push_back({"a pipe",
+                    {dir / "pipe.key", ""},
+                    key,
+                    {refused},
+                    format(ja(text_id::key_unchanged), {key})});
+#endif
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        session.doc().m_strKeyPath = key;
+        session.recorder->boxes.clear();
+        session.recorder->dialogs.clear();
+        for (const std::string& answer : r.chosen) {
+            session.recorder->setNextFile(answer);
+        }
+        session.panel().ChooseKeyFile();
+        EXPECT_EQ(session.doc().m_strKeyPath, r.key);
+        EXPECT_EQ(session.panel_pane->key_path, r.key);
+        EXPECT_EQ(session.frame.last_status(), r.status);
+        EXPECT_EQ(session.recorder->dialogs.size(), r.chosen.size());
+        ASSERT_EQ(texts().size(), r.boxes.size());
+        for (std::size_t i = 0; i < r.boxes.size(); ++i) {
+            EXPECT_TRUE(texts()[i].starts_with(r.boxes[i])) << texts()[i];
+        }
+    }
+    // The dialog is asked for the key file, and to check what is chosen.
     const platform::FileDialogRequest& request = session.recorder->dialogs.back();
     EXPECT_EQ(request.filter, "Vekキーファイル|*.key|すべて|*.*||");
     EXPECT_EQ(request.default_ext, "key");
-    EXPECT_EQ(session.doc().m_strKeyPath, chosen);
-    EXPECT_EQ(session.panel_pane->key_path, chosen);
-    EXPECT_EQ(session.frame.last_status(), format(ja(text_id::key_set), {chosen}));
-
-    session.panel().ChooseKeyFile();  // cancelled
-    EXPECT_EQ(session.doc().m_strKeyPath, chosen);
-    EXPECT_EQ(session.panel_pane->key_path, chosen);
+    ASSERT_TRUE(request.check);
+    EXPECT_EQ(request.check(other_key), "");
+    EXPECT_NE(request.check(dir / "short.key").find(ja(text_id::problem_short_key)),
+              std::string::npos);
+    // With no key before, a cancelled dialog says that none was set.
+    session.doc().m_strKeyPath.clear();
+    session.panel().ChooseKeyFile();
     EXPECT_EQ(session.frame.last_status(), ja(text_id::key_not_set));
 }
 
@@ -348,6 +406,12 @@ TEST_F(DecodePanelTest, DesktopFilesJoinTheListUnlessARunIsActive) {
         EXPECT_EQ(session.doc().m_fileList.size(), r.listed);
         EXPECT_EQ(session.frame.last_status(), r.status);
         EXPECT_EQ(session.frame.reveals, reveals + 1);
+        // A screen reader hears how many were added (and ignored).
+        if (!r.decoding) {
+            EXPECT_EQ(session.frame.announced.back(),
+                      format(ja(text_id::files_added), {std::to_string(r.listed)}) +
+                          (r.status.empty() ? "" : " " + r.status));
+        }
     }
 }
 

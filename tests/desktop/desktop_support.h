@@ -33,6 +33,7 @@ class fake_frame : public desktop::frame_window {
 public:
     void set_caption(const std::string& text) override { caption = text; }
     void set_status_text(const std::string& text) override { status.push_back(text); }
+    void announce(const std::string& text) override { announced.push_back(text); }
     void reveal_decode_panel() override { ++reveals; }
     void set_document_commands_enabled(bool enabled) override { commands_enabled = enabled; }
     void close_window() override { closed = true; }
@@ -41,6 +42,7 @@ public:
 
     std::string caption;
     std::vector<std::string> status;  // every text pane 0 was given, in order
+    std::vector<std::string> announced;
     int reveals = 0;
     bool commands_enabled = true;
     bool closed = false;

@@ -285,6 +285,10 @@ TEST_F(DriveTreeTest, SpaceAddsAnEncryptedFileOnceAndF5Decodes) {
     tree().OnKeyDown(drive_tree::key::space);
     tree().OnKeyDown(drive_tree::key::space);
     EXPECT_EQ(listed(), std::vector<std::string>{dir / "a.vek"});
+    // A screen reader hears whether each Space added the file.
+    EXPECT_EQ(session.frame.announced,
+              (std::vector<std::string>{format(ja(text_id::files_added), {"1"}),
+                                        format(ja(text_id::files_added), {"0"})}));
     select(dir.path());  // a folder is no encrypted file
     tree().OnKeyDown(drive_tree::key::space);
     tree().OnSelChanged(kNoNode);
@@ -360,6 +364,7 @@ TEST_F(DriveTreeTest, F2WidensOrNarrowsInSteps) {
         {"full width: narrows to 200", 990, 1000, 0, 79, 200},
         {"not a step multiple: just under 200", 995, 1000, 0, 80, 195},
         {"long names: wider", 990, 1000, 300, 69, 300},
+        {"long names, not a step multiple: exactly", 990, 1000, 305, 69, 305},
         {"names wider than half: half", 990, 1000, 800, 49, 500},
         {"narrow: widens past the whole", 195, 1000, 0, 81, 1005},
         {"narrow and no room: nothing", 195, 200, 0, 0, 195},

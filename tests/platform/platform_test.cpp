@@ -185,7 +185,7 @@ TEST(RecordingServices, InstallsForItsScopeAndRecordsEverything) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(services().message_box("q", "c", Buttons::YesNo, Icon::Question), Answer::No);
         testing::internal::GetCapturedStderr();
-        EXPECT_EQ(services().open_file({"t", "f", "key", "*.key", "./"}), "/x.key");
+        EXPECT_EQ(services().open_file({"t", "f", "key", "*.key", "./", {}}), "/x.key");
         services().run_program("prog arg");
         services().shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");
         ASSERT_EQ(recorder->boxes.size(), 1u);

@@ -7,6 +7,7 @@
 #include "vekdc/version.h"
 #include "window/qt/decode_panel.h"
 #include "window/qt/drive_tree.h"
+#include "window/qt/focus_style.h"
 #include "window/qt/fonts.h"
 #include "window/qt/main_window.h"
 #include "window/qt/version_dialog.h"
@@ -21,6 +22,7 @@ CVekDCApp::CVekDCApp() {
     QGuiApplication::setDesktopFileName(QStringLiteral(VEKDC_APP_ID));
     QApplication::setFont(JapaneseUiFont());
     QApplication::setWindowIcon(ProgramIcon());
+    QApplication::setStyle(new FocusStyle);
 }
 
 CVekDCApp::~CVekDCApp() = default;
@@ -77,6 +79,11 @@ void CVekDCApp::ShowMainWindow() {
 void CVekDCApp::OnShowVersion() {
     CVersionDlg dialog(m_pMainWnd.get());
     dialog.exec();
+    // The focus goes back where it was in the window when the dialog closes.
+    m_pMainWnd->activateWindow();
+    if (QWidget* focus = m_pMainWnd->focusWidget()) {
+        focus->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 }  // namespace vekdc

@@ -13,6 +13,7 @@
 #include <QSplitter>
 #include <QTimer>
 
+#include "desktop/contrast.h"
 #include "desktop/document.h"
 #include "platform/qt/ui_thread_services.h"
 #include "platform/services.h"
@@ -94,6 +95,9 @@ void CVekDCView::CreateControls() {
 
     m_outDir = qobject_cast<QLineEdit*>(m_dialog->Item(IDC_OUT_DIR));
     m_keyPath = qobject_cast<QLineEdit*>(m_dialog->Item(IDC_KEY_PATH));
+    // The key is chosen with キーの設定 only: the box shows it (and can be
+    // read and copied), but takes no typing.
+    m_keyPath->setReadOnly(true);
     m_decode = qobject_cast<QPushButton*>(m_dialog->Item(IDC_DECODE));
     m_cancel = qobject_cast<QPushButton*>(m_dialog->Item(IDC_CANCEL));
     m_cancel->hide();
@@ -102,6 +106,13 @@ void CVekDCView::CreateControls() {
 }
 
 void CVekDCView::ConnectButtons() {
+    // A control that gets the focus scrolls into sight (a panel smaller than
+    // its form scrolls).
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* /*old*/, QWidget* now) {
+        if (now != nullptr && m_form->isAncestorOf(now)) {
+            ensureWidgetVisible(now);
+        }
+    });
     auto clicked = [this](int id, auto handler) {
         connect(qobject_cast<QPushButton*>(m_dialog->Item(id)), &QPushButton::clicked, this,
                 handler);
@@ -119,6 +130,33 @@ void CVekDCView::ConnectButtons() {
     m_cancelAction->setShortcutContext(Qt::WindowShortcut);
     m_cancelAction->setEnabled(false);
     connect(m_cancelAction, &QAction::triggered, this, [this] { m_panel.CancelDecode(); });
+
+    // Return presses the focused button, or else the panel's default button,
+    // ！デコード実行; Delete in the list removes the selected entries.
+    auto* defaultButton = new QAction(m_form);
+    defaultButton->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    defaultButton->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_form->addAction(defaultButton);
+    connect(defaultButton, &QAction::triggered, this, [this] {
+        auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        QPushButton* button =
+            focused != nullptr && m_form->isAncestorOf(focused) ? focused : m_decode;
+        if (button->isVisible() && button->isEnabled()) {
+            button->click();
+        }
+    });
+    auto* deleteEntries = new QAction(m_fileList);
+    deleteEntries->setShortcut(QKeySequence(QKeySequence::Delete));
+    deleteEntries->setShortcutContext(Qt::WidgetShortcut);
+    m_fileList->addAction(deleteEntries);
+    connect(deleteEntries, &QAction::triggered, this, [this] { m_panel.DeleteSelectedFiles(); });
+}
+
+void CVekDCView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    // A collapsed panel shows nothing, so none of its controls may take the
+    // focus (F6, Tab) or a key.
+    m_form->setEnabled(width() > 0);
 }
 
 CMainFrame* CVekDCView::GetParentFrame() const {
@@ -131,10 +169,6 @@ QWidget* CVekDCView::GetDlgItem(int id) const {
 
 int CVekDCView::AddFileToList(const QString& path) {
     return m_panel.AddFileToList(QFile::encodeName(path).toStdString());
-}
-
-int CVekDCView::AddLocalFileToList(const QByteArray& path) {
-    return m_panel.AddFileToList(path.toStdString());
 }
 
 int CVekDCView::AddLocalPaths(const QList<QByteArray>& paths) {
@@ -204,9 +238,17 @@ void CVekDCView::set_panel_colour(desktop::rgb colour) {
     // The panel and the surroundings of its buttons and label; edit boxes and
     // the list keep the system colours.
     const QBrush brush(QColor(colour.red, colour.green, colour.blue));
+    // Text straight on the panel (the list's label) is black or white, as the
+    // colour needs, whatever the system's palette says.
+    const desktop::rgb text = desktop::text_colour_on(colour);
+    const QColor textColour(text.red, text.green, text.blue);
     for (QWidget* surface : {static_cast<QWidget*>(viewport()), m_form}) {
         QPalette palette = surface->palette();
         palette.setBrush(QPalette::Window, brush);
+        for (const QPalette::ColorGroup group :
+             {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            palette.setColor(group, QPalette::WindowText, textColour);
+        }
         surface->setPalette(palette);
     }
     update();

@@ -45,8 +45,6 @@ public:
     // Adds a path to the input list unless an entry equal to it (ignoring
     // letter case) is there already. Returns 0.
     int AddFileToList(const QString& path);
-    // The same for a path given as the file system's bytes.
-    int AddLocalFileToList(const QByteArray& path);
     // Files given by the desktop (dropped, or named with --add); returns the
     // number ignored.
     int AddLocalPaths(const QList<QByteArray>& paths);
@@ -80,6 +78,9 @@ public:
     void entry_inserted(std::size_t index) override;
     void entry_removed(std::size_t index) override;
     void list_cleared() override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 signals:
     // Emitted whenever the panel's bar moves.

@@ -84,6 +84,10 @@ DialogControls::DialogControls(const desktop::dialog_template& dialog, QWidget* 
         QWidget* control =
             CreateControl(item, QString::fromStdString(desktop::item_text(item)), surface);
         control->setObjectName(QString::fromStdString(desktop::item_name(item)));
+        if (const std::string name = desktop::item_accessible_name(item); !name.empty()) {
+            control->setAccessibleName(QString::fromStdString(name));
+        }
+        control->setToolTip(QString::fromStdString(desktop::item_tip(item)));
         if (control->focusPolicy() != Qt::NoFocus) {
             if (previous != nullptr) {
                 QWidget::setTabOrder(previous, control);

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QProxyStyle>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -15,7 +16,9 @@
 #include <memory>
 
 #include "desktop/document.h"
+#include "window/qt/focus_style.h"
 #include "window/qt/main_window.h"
+#include "window/qt/texts.h"
 
 namespace vekdc {
 
@@ -34,7 +37,7 @@ const char* const kImageFiles[] = {":/tree/drive.png",     ":/tree/drive_selecte
 // The tree's connecting lines and expand buttons as the original platform's
 // tree control draws them (dotted lines, boxed plus and minus); everything
 // else in the style of the application.
-class TreeLineStyle : public QProxyStyle {
+class TreeLineStyle : public FocusStyle {
 public:
     TreeLineStyle() : m_lines(QStyleFactory::create(QStringLiteral("Windows"))) {}
 
@@ -44,7 +47,7 @@ public:
             m_lines->drawPrimitive(element, option, painter, widget);
             return;
         }
-        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        FocusStyle::drawPrimitive(element, option, painter, widget);
     }
 
 private:
@@ -89,6 +92,9 @@ CLeftView::CLeftView(desktop::CVekDCDoc* document, QWidget* parent)
         m_imageList.emplace_back(QString::fromLatin1(file));
     }
     setColumnCount(1);
+    setAccessibleName(Text(desktop::text_id::tree_name));
+    // The header is hidden, but a screen reader reads its label.
+    setHeaderLabel(Text(desktop::text_id::tree_name));
     setHeaderHidden(true);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
@@ -174,6 +180,35 @@ void CLeftView::set_colours(desktop::COLORREF back, desktop::COLORREF text) {
     palette.setColor(QPalette::Base, ColourOr(back, system.color(QPalette::Base)));
     palette.setColor(QPalette::Text, ColourOr(text, system.color(QPalette::Text)));
     setPalette(palette);
+    ShowSelectionFocus();
+}
+
+void CLeftView::ShowSelectionFocus() {
+    // The system's selection colours while the tree has the focus; without
+    // it a grey selection, its text black or white as the grey needs.
+    const QPalette system = QApplication::palette(this);
+    QPalette palette = this->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        QColor highlight = system.color(group, QPalette::Highlight);
+        QColor highlighted = system.color(group, QPalette::HighlightedText);
+        if (!hasFocus()) {
+            highlight = system.color(group, QPalette::Mid);
+            highlighted = FocusStyle::OutlineColour(highlight);
+        }
+        palette.setColor(group, QPalette::Highlight, highlight);
+        palette.setColor(group, QPalette::HighlightedText, highlighted);
+    }
+    setPalette(palette);
+}
+
+void CLeftView::focusInEvent(QFocusEvent* event) {
+    QTreeWidget::focusInEvent(event);
+    ShowSelectionFocus();
+}
+
+void CLeftView::focusOutEvent(QFocusEvent* event) {
+    QTreeWidget::focusOutEvent(event);
+    ShowSelectionFocus();
 }
 
 void CLeftView::show_status_progress() {
@@ -183,6 +218,7 @@ void CLeftView::show_status_progress() {
     }
     m_statusProgress = new QProgressBar(frame->m_wndStatusBar);
     m_statusProgress->setObjectName(QStringLiteral("StatusProgress"));
+    m_statusProgress->setAccessibleName(Text(desktop::text_id::progress_name));
     m_statusProgress->setTextVisible(false);
     m_statusProgress->setRange(0, 100);
     m_statusProgress->setValue(0);
@@ -206,7 +242,10 @@ int CLeftView::pane_width() const {
 }
 
 int CLeftView::narrow_width() const {
-    return 0;
+    // The labels the tree shows, whole, beside its scroll bar.
+    const int bar = verticalScrollBar()->isVisible() ? verticalScrollBar()->width() : 0;
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return sizeHintForColumn(0) + 2 * (frameWidth() + margin) + bar;
 }
 
 void CLeftView::set_tree_width(int width) {

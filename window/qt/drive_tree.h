@@ -63,12 +63,16 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void OnItemExpanded(QTreeWidgetItem* item);
     void OnSelChanged();
+    // The selection looks different with and without the focus.
+    void ShowSelectionFocus();
 
     desktop::drive_tree m_tree;
     std::vector<QTreeWidgetItem*> m_items;  // by node

@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QStringList>
+#include <algorithm>
 
 namespace vekdc {
 
@@ -12,6 +13,11 @@ namespace {
 QString& ChosenFamily() {
     static QString family;
     return family;
+}
+
+qreal& ChosenSystemSize() {
+    static qreal points = 0;
+    return points;
 }
 
 }  // namespace
@@ -43,8 +49,16 @@ QFont JapaneseUiFont() {
     if (!family.isEmpty()) {
         font.setFamily(family);
     }
-    font.setPointSize(desktop::decode_form().point_size);
+    // The template's size, or the system's where that is larger.
+    const qreal system = ChosenSystemSize() > 0
+                             ? ChosenSystemSize()
+                             : QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF();
+    font.setPointSizeF(std::max<qreal>(desktop::decode_form().point_size, system));
     return font;
+}
+
+void SetSystemFontSize(qreal points) {
+    ChosenSystemSize() = points;
 }
 
 void SetDialogFontFamily(const QString& family) {

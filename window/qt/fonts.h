@@ -13,9 +13,13 @@ class QPaintDevice;
 
 namespace vekdc {
 
-// The dialog font: "ＭＳ Ｐゴシック" 9 pt where it exists, else a Japanese UI
-// font of this system at 9 pt (or the family chosen with SetDialogFontFamily).
+// The dialog font: "ＭＳ Ｐゴシック" where it exists, else a Japanese UI font of
+// this system (or the family chosen with SetDialogFontFamily), at 9 pt or the
+// system font's size where that is larger.
 QFont JapaneseUiFont();
+// Makes JapaneseUiFont() take `points` as the system font's size; 0 restores
+// the system's. For pictures and tests of a larger system font.
+void SetSystemFontSize(qreal points);
 // Makes JapaneseUiFont() use `family` (when installed); empty restores the
 // usual choice. For pictures and tests that need a particular font.
 void SetDialogFontFamily(const QString& family);

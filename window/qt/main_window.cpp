@@ -1,5 +1,6 @@
 #include "window/qt/main_window.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,6 +18,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 
+#include "desktop/application.h"
+#include "desktop/dialogs.h"
 #include "desktop/texts.h"
 #include "platform/services.h"
 #include "window/qt/decode_panel.h"
@@ -32,11 +35,6 @@ constexpr int kStatusBarId = 59393;
 constexpr int kFirstPaneId = 59648;
 
 using desktop::text_id;
-
-// The indicator panes after the message pane, in LockKey order.
-constexpr text_id kIndicatorTexts[platform::kLockKeyCount] = {
-    text_id::indicator_kana, text_id::indicator_caps, text_id::indicator_num,
-    text_id::indicator_scroll};
 
 // The status bar's progress bar: at most this wide, and never more than this
 // share of the status bar.
@@ -132,6 +130,8 @@ unsigned int KeyFlags(const QKeyEvent& event) {
 
 CMainFrame::CMainFrame(desktop::CVekDCDoc* document) : m_pDocument(document) {
     setObjectName(QStringLiteral("CMainFrame"));
+    // The focus shows from the first focus on, not only after a key is typed.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     // The window system's usual size for a new main window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QSize available = screen->availableGeometry().size();
@@ -152,10 +152,10 @@ QSize CMainFrame::InitialSize() {
     // window puts around the splitter (menu, status bar, margins).
     layout()->activate();
     const QSize around = size() - m_wndSplitter->size();
+    // The tree as narrow as F2 makes it: wide enough for its names.
+    const int tree = std::max(desktop::drive_tree::kNarrowWidth, m_pLeftView->narrow_width());
     const QSize needed =
-        QSize(desktop::drive_tree::kNarrowWidth + m_wndSplitter->handleWidth() + form->width(),
-              form->height()) +
-        around;
+        QSize(tree + m_wndSplitter->handleWidth() + form->width(), form->height()) + around;
     QSize size = this->size().expandedTo(needed);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         size = size.boundedTo(screen->availableGeometry().size());
@@ -229,6 +229,7 @@ bool CMainFrame::OnCreateClient() {
 
 int CMainFrame::OnCreate() {
     m_wndStatusBar = new QStatusBar(this);
+    m_wndStatusBar->setAccessibleName(Text(text_id::status_bar_name));
     m_wndStatusBar->setObjectName(QStringLiteral("AFX_IDW_STATUS_BAR_%1").arg(kStatusBarId));
     setStatusBar(m_wndStatusBar);
 
@@ -239,7 +240,8 @@ int CMainFrame::OnCreate() {
     m_panes[0] = m_messagePane;
 
     for (std::size_t i = 0; i < platform::kLockKeyCount; ++i) {
-        auto* indicator = new IndicatorPane(Text(kIndicatorTexts[i]), m_wndStatusBar);
+        const desktop::lock_pane& pane = desktop::kLockPanes[i];
+        auto* indicator = new IndicatorPane(Text(pane.lit_text), Text(pane.name), m_wndStatusBar);
         indicator->setObjectName(QStringLiteral("StatusPane%1").arg(i + 1));
         m_wndStatusBar->addPermanentWidget(indicator);
         m_panes[i + 1] = indicator;
@@ -311,6 +313,10 @@ void CMainFrame::CreateCommands() {
             this, [this] { ActivatePane(-1); });
 
     QMenu* help = menuBar()->addMenu(Text(text_id::help_menu));
+    // The window's keys, for whoever looks for them in the program.
+    QAction* keys = help->addAction(Text(text_id::keys_item));
+    keys->setObjectName(QStringLiteral("ShowKeys"));
+    connect(keys, &QAction::triggered, this, [] { desktop::show_keys(); });
     QAction* about = help->addAction(Text(text_id::about_item));
     about->setObjectName(QStringLiteral("ID_%1").arg(ID_APP_ABOUT));
     about->setToolTip(Text(text_id::about_short));
@@ -361,6 +367,14 @@ void CMainFrame::set_caption(const std::string& text) {
 
 void CMainFrame::set_status_text(const std::string& text) {
     SetPaneText(0, QString::fromStdString(text));
+}
+
+void CMainFrame::announce(const std::string& text) {
+    // Heard, not seen: the message pane's description changes and a screen
+    // reader is alerted to it.
+    m_messagePane->setAccessibleDescription(QString::fromStdString(text));
+    QAccessibleEvent event(m_messagePane, QAccessible::Alert);
+    QAccessible::updateAccessibility(&event);
 }
 
 void CMainFrame::set_document_commands_enabled(bool enabled) {
@@ -416,7 +430,9 @@ void CMainFrame::ActivatePane(int step) {
         }
     }
     const int next = current < 0 ? (step > 0 ? 0 : 1) : (current + step + 2) % 2;
-    if (next == 0) {
+    // Only a pane that shows takes the focus: while the panel is collapsed,
+    // the tree.
+    if (next == 0 || m_pDecodeView->width() == 0) {
         m_pLeftView->setFocus(Qt::OtherFocusReason);
         return;
     }

@@ -58,6 +58,7 @@ public:
     // desktop::frame_window
     void set_caption(const std::string& text) override;
     void set_status_text(const std::string& text) override;
+    void announce(const std::string& text) override;
     void reveal_decode_panel() override { RevealDecodePanel(); }
     void set_document_commands_enabled(bool enabled) override;
     void close_window() override { close(); }

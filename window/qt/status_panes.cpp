@@ -1,5 +1,7 @@
 #include "window/qt/status_panes.h"
 
+#include "window/qt/texts.h"
+
 #include <QPainter>
 #include <QStyle>
 
@@ -45,16 +47,19 @@ void MessagePane::UpdateToolTip() {
     setToolTip(ShownText() == text() ? QString() : text());
 }
 
-IndicatorPane::IndicatorPane(const QString& litText, QWidget* parent)
+IndicatorPane::IndicatorPane(const QString& litText, const QString& name, QWidget* parent)
     : QLabel(parent), m_litText(litText) {
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignCenter);
+    setAccessibleName(name);
+    SetLit(false);
     // Dark panes keep their place in sight.
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
 }
 
 void IndicatorPane::SetLit(bool lit) {
     setText(lit ? m_litText : QString());
+    setAccessibleDescription(Text(lit ? desktop::text_id::lock_on : desktop::text_id::lock_off));
 }
 
 QSize IndicatorPane::sizeHint() const {

@@ -28,7 +28,8 @@ private:
 
 class IndicatorPane : public QLabel {
 public:
-    IndicatorPane(const QString& litText, QWidget* parent = nullptr);
+    // `name`: what a screen reader calls the pane; it also hears "on" or "off".
+    IndicatorPane(const QString& litText, const QString& name, QWidget* parent = nullptr);
 
     const QString& LitText() const { return m_litText; }
     void SetLit(bool lit);

@@ -1,5 +1,6 @@
 #include "window/qt/version_dialog.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -19,6 +20,7 @@ constexpr int kIconPixels = 32;
 
 CVersionDlg::CVersionDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CVersionDlg"));
+    setAttribute(Qt::WA_KeyboardFocusChange);
     setWindowTitle(Text(desktop::text_id::version_title));
     setFont(JapaneseUiFont());
     m_dialog = std::make_unique<DialogControls>(desktop::version_dialog(), this);
@@ -35,6 +37,15 @@ CVersionDlg::CVersionDlg(QWidget* parent) : QDialog(parent) {
 }
 
 CVersionDlg::~CVersionDlg() = default;
+
+void CVersionDlg::keyPressEvent(QKeyEvent* event) {
+    // Return does what the (hidden) default button, OK, would do.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 void CVersionDlg::OnVisitWebPage() {
     platform::services().run_program(std::string(platform::kBrowserProgram) + " " +

@@ -1,6 +1,6 @@
 // The version dialog of the Help menu: the program icon, name and version, the
 // maker's notice and a button that opens the maker's web page in the browser.
-// Its OK button is hidden; Esc or the close box closes it.
+// Its OK button is hidden; Return, Esc or the close box closes it.
 #pragma once
 
 #include <QDialog>
@@ -31,6 +31,9 @@ public:
 
     // Starts the browser on the maker's page; the dialog stays open.
     void OnVisitWebPage();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::unique_ptr<DialogControls> m_dialog;

@@ -146,6 +146,8 @@ void TestDecode::refusesAnEmptyList() {
     QVERIFY(session.expose());
     CVekDCView* panel = session.panel();
     const QColor idle = panel->PanelColor();
+    session.frame()->RevealDecodePanel();
+    QTRY_VERIFY(panel->width() > 0);
 
     QTest::mouseClick(panel->GetDlgItem(CVekDCView::IDC_DECODE), Qt::LeftButton);
     QCOMPARE(Texts(session.recorder()).size(), 1);

@@ -135,7 +135,7 @@ void TestDesktop::answersOnTheTerminalWithoutADisplay() {
 }
 
 void TestDesktop::addPutsFilesIntoTheListAfterTheKeyDialog() {
-    const QString key = Path(QStringLiteral("add.key"));
+    const QString key = WriteKey(Path(QStringLiteral("add.key")), 1);
     AppSession session(key);
     QVERIFY(session.started());
     // The key dialog came first, as at every start.

@@ -105,8 +105,16 @@ void TestMainFrame::helpMenuShowsItsPrompt() {
     QCOMPARE(menus.size(), 1);
     QCOMPARE(menus[0]->text(), QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     QMenu* help = menus[0]->menu();
-    QCOMPARE(help->actions().size(), 1);
-    QAction* about = help->actions()[0];
+    QCOMPARE(help->actions().size(), 2);
+    // The window's keys, then the version.
+    QAction* keys = help->actions()[0];
+    QCOMPARE(keys->text(), QStringLiteral("キー操作(&K)..."));
+    keys->trigger();
+    QCOMPARE(m_session->recorder().boxes.size(), std::size_t{1});
+    for (const char* key : {"F2", "F5", "F6", "Space", "Enter", "Esc", "Delete"}) {
+        QVERIFY2(m_session->recorder().boxes.front().text.find(key) != std::string::npos, key);
+    }
+    QAction* about = help->actions()[1];
     QCOMPARE(about->text(), QStringLiteral("VekDC のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
     QCOMPARE(about, frame()->GetCommand(CMainFrame::ID_APP_ABOUT));
 
@@ -147,6 +155,13 @@ void TestMainFrame::f6MovesTheFocusBetweenThePanes() {
     CVekDCView* panel = frame()->GetDecodeView();
     tree->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), tree);
+    // A collapsed panel takes no focus: F6 and Tab stay in the tree.
+    for (const Qt::Key key : {Qt::Key_F6, Qt::Key_Tab}) {
+        QTest::keyClick(tree, key);
+        QCOMPARE(QApplication::focusWidget(), tree);
+    }
+    frame()->RevealDecodePanel();
+    QTRY_VERIFY(panel->width() > 0);
     QTest::keyClick(tree, Qt::Key_F6);
     QCOMPARE(QApplication::focusWidget(), panel->GetDlgItem(CVekDCView::IDC_SET_OUT_DIR));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);

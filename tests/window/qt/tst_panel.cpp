@@ -164,13 +164,14 @@ void TestPanel::outputFolderStartsAtTheDesktop() {
 
 void TestPanel::keyButtonKeepsTheKeyWhenCancelled() {
     QTemporaryDir folder;
-    const QString key = folder.filePath(QStringLiteral("k.key"));
+    const QString key = WriteKey(folder.filePath(QStringLiteral("k.key")), 1);
     m_session->recorder().setNextFile(key.toStdString());
     Click(CVekDCView::IDC_SET_KEY);
     QCOMPARE(m_session->frame()->GetPaneText(0),
              QStringLiteral("キー「%1」が設定されました。").arg(key));
     Click(CVekDCView::IDC_SET_KEY);  // cancelled
-    QCOMPARE(m_session->frame()->GetPaneText(0), QStringLiteral("キーは設定されませんでした。"));
+    QCOMPARE(m_session->frame()->GetPaneText(0),
+             QStringLiteral("キーは変更されませんでした。以前のキー「%1」のままです。").arg(key));
     QCOMPARE(qobject_cast<QLineEdit*>(panel()->GetDlgItem(CVekDCView::IDC_KEY_PATH))->text(), key);
     QCOMPARE(QString::fromStdString(m_session->doc()->m_strKeyPath), key);
 }

@@ -121,6 +121,7 @@ private slots:
     void messageBoxIsAsWideAsItsCaption();
     void standardButtonsAreJapanese();
     void fileDialogUsesTheRequest();
+    void fileDialogWithACheckStaysOpenForARefusedFile();
     void fileDialogCancelled();
     void startsProgramsThroughTheDesktop();
     void exitWritesTheSettingsFirst();
@@ -270,6 +271,49 @@ void TestQtServices::fileDialogUsesTheRequest() {
     QCOMPARE(directory, folder.path());
     QVERIFY(chosen.has_value());
     QCOMPARE(QString::fromStdString(*chosen), folder.filePath(QStringLiteral("mykey.key")));
+}
+
+void TestQtServices::fileDialogWithACheckStaysOpenForARefusedFile() {
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("keys")));
+    QFile good(folder.filePath(QStringLiteral("keys/good.key")));
+    QVERIFY(good.open(QIODevice::WriteOnly));
+    good.close();
+    FileDialogRequest request;
+    request.initial_dir = folder.path().toStdString();
+    std::vector<std::string> checked;
+    request.check = [&](const std::string& path) {
+        checked.push_back(path);
+        return path.ends_with("good.key") ? std::string() : std::string("no key: ") + path;
+    };
+    QStringList refusals;
+    bool openAfterRefusal = false;
+    WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name != nullptr);
+        // An existing file the check refuses: its box, then the dialog again.
+        QTimer::singleShot(0, dialog, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                refusals << box->text();
+                box->accept();
+            }
+        });
+        name->setText(QStringLiteral("keys/other.key"));
+        QFile other(folder.filePath(QStringLiteral("keys/other.key")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.close();
+        static_cast<QDialog*>(dialog)->accept();
+        openAfterRefusal = dialog->isVisible();
+        name->setText(QStringLiteral("keys/good.key"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const auto chosen = m_services.open_file(request);
+    QVERIFY(openAfterRefusal);
+    QCOMPARE(refusals.size(), 1);
+    QVERIFY2(refusals[0].startsWith(QStringLiteral("no key: ")), qPrintable(refusals.join(',')));
+    QCOMPARE(checked.size(), std::size_t{2});
+    QVERIFY(chosen.has_value());
+    QCOMPARE(QString::fromStdString(*chosen), folder.filePath(QStringLiteral("keys/good.key")));
 }
 
 void TestQtServices::fileDialogCancelled() {

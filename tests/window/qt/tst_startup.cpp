@@ -94,7 +94,7 @@ private:
 };
 
 void TestStartup::keyDialogComesBeforeTheWindow() {
-    const QString key = m_folder.filePath(QStringLiteral("start.key"));
+    const QString key = WriteKey(m_folder.filePath(QStringLiteral("start.key")), 1);
     WatchingRecorder recorder;
     const Installed installed(&recorder);  // put back whatever the checks below decide
     recorder.setNextFile(key.toStdString());
@@ -108,7 +108,6 @@ void TestStartup::keyDialogComesBeforeTheWindow() {
         QCOMPARE(dialog.filter, std::string("Vekキーファイル|*.key|すべて|*.*||"));
         QCOMPARE(dialog.default_ext, std::string("key"));
         QVERIFY(dialog.initial_name.empty());
-        // A key that does not exist yet is taken as chosen.
         QCOMPARE(QString::fromStdString(app.GetDocument()->m_strKeyPath), key);
         QCOMPARE(KeyBoxText(app.GetMainWnd()->GetDecodeView()), key);
         QCOMPARE(app.GetMainWnd()->GetPaneText(0),
@@ -142,8 +141,8 @@ void TestStartup::newStartWritesItsSettingsAtOnce() {
 }
 
 void TestStartup::ctrlNAsksForTheKeyAgain() {
-    const QString first = m_folder.filePath(QStringLiteral("first.key"));
-    const QString second = m_folder.filePath(QStringLiteral("second.key"));
+    const QString first = WriteKey(m_folder.filePath(QStringLiteral("first.key")), 1);
+    const QString second = WriteKey(m_folder.filePath(QStringLiteral("second.key")), 2);
     AppSession session(first);
     QVERIFY(session.expose());
     QVERIFY(QTest::qWaitForWindowActive(session.frame()));
@@ -170,7 +169,9 @@ void TestStartup::ctrlNAsksForTheKeyAgain() {
     QTest::keyClick(session.frame(), Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(session.recorder().dialogs.size(), std::size_t{3});
     QCOMPARE(KeyBoxText(panel), second);
-    QCOMPARE(session.frame()->GetPaneText(0), QStringLiteral("キーは設定されませんでした。"));
+    QCOMPARE(
+        session.frame()->GetPaneText(0),
+        QStringLiteral("キーは変更されませんでした。以前のキー「%1」のままです。").arg(second));
 }
 
 void TestStartup::ctrlOOpensAFileAsTheDocument() {

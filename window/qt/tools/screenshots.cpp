@@ -1,8 +1,10 @@
 // vekdc-screenshots: saves pictures of the window for the documentation.
-//   vekdc-screenshots [--font FAMILY] <output folder> <examples folder>
+//   vekdc-screenshots [--font FAMILY] [--system-font-size POINTS]
+//                     <output folder> <examples folder>
 // Starts the application with the key <examples folder>/example.key in the
 // language of the locale (LANGUAGE, LC_ALL, LANG) and the dialog font FAMILY
-// (default "Noto Sans CJK JP"), saves the window after start-up
+// (default "Noto Sans CJK JP"), as with a system font of POINTS (default: the
+// system's own), saves the window after start-up
 // (vekdc-start.png), its version dialog (vekdc-version.png), then opens the
 // panel, lists the folder's encrypted files and decodes them into a temporary
 // folder, saving the window the moment the last file is done
@@ -75,15 +77,24 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QStringList arguments = QApplication::arguments().mid(1);
     QString family = QStringLiteral("Noto Sans CJK JP");
-    if (arguments.size() == 4 && arguments[0] == QStringLiteral("--font")) {
-        family = arguments[1];
+    qreal systemPoints = 0;
+    while (arguments.size() > 2 && arguments[0].startsWith(QStringLiteral("--"))) {
+        if (arguments[0] == QStringLiteral("--font")) {
+            family = arguments[1];
+        } else if (arguments[0] == QStringLiteral("--system-font-size")) {
+            systemPoints = arguments[1].toDouble();
+        } else {
+            break;
+        }
         arguments = arguments.mid(2);
     }
     if (arguments.size() != 2) {
-        std::fprintf(
-            stderr, "usage: vekdc-screenshots [--font FAMILY] <output folder> <examples folder>\n");
+        std::fprintf(stderr,
+                     "usage: vekdc-screenshots [--font FAMILY] [--system-font-size POINTS] "
+                     "<output folder> <examples folder>\n");
         return 2;
     }
+    vekdc::SetSystemFontSize(systemPoints);
     if (!QFontDatabase::families().contains(family)) {
         std::fprintf(stderr, "the font %s is not installed\n", qPrintable(family));
         return 1;
@@ -133,6 +144,12 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(frame)) {
         return 1;
     }
+    // As a window manager would: the window active, the tree with the focus.
+    frame->activateWindow();
+    if (!QTest::qWaitForWindowActive(frame)) {
+        return 1;
+    }
+    frame->GetLeftView()->setFocus();
     QTest::qWait(300);
     bool ok = SaveWindow(frame, picture("vekdc-start"));
 
