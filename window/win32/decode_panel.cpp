@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cmath>
 
+#include "desktop/contrast.h"
 #include "desktop/document.h"
 #include "platform/win32/metrics.h"
 #include "platform/win32/text.h"
@@ -55,20 +55,6 @@ public:
 private:
     HANDLE m_handle;
 };
-
-// The text that stays readable on a background: black on light colours,
-// white on dark ones (the one with the higher contrast).
-COLORREF TextColourOn(desktop::rgb back) {
-    auto linear = [](int channel) {
-        const double value = channel / 255.0;
-        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-    };
-    const double luminance =
-        0.2126 * linear(back.red) + 0.7152 * linear(back.green) + 0.0722 * linear(back.blue);
-    // Contrast with black (L + 0.05) / 0.05 against contrast with white 1.05 / (L + 0.05).
-    return (luminance + 0.05) * (luminance + 0.05) >= 0.05 * 1.05 ? RGB(0, 0, 0)
-                                                                  : RGB(255, 255, 255);
-}
 
 // The entry of a list of columns at a point of its client area; -1 for none.
 // (LB_ITEMFROMPOINT tells only the low 16 bits of the index.)
@@ -152,7 +138,8 @@ void CVekDCView::Create(HWND parent) {
     ::ShowWindow(m_cancel, SW_HIDE);
     ::SendMessageW(m_progress, PBM_SETRANGE32, 0, 100);
     ::SetWindowSubclass(m_fileList, ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this));
-    CreateTips();
+    // The whole path of the entry under the mouse, asked for when the tip shows.
+    m_dialog->AddTip(m_fileList, std::wstring());
     // Until the first initial update the panel has the system's button face.
     const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     set_panel_colour(desktop::rgb{GetRValue(face), GetGValue(face), GetBValue(face)});
@@ -166,28 +153,12 @@ HWND CVekDCView::GetDlgItem(int id) const {
     return id == desktop::IDC_STATIC ? nullptr : m_dialog->Item(id);
 }
 
-void CVekDCView::CreateTips() {
-    m_tips = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Form(), nullptr,
-                               ::GetModuleHandleW(nullptr), nullptr);
-    // The whole path of the entry under the mouse, asked for when the tip shows.
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = Form();
-    tool.uId = reinterpret_cast<UINT_PTR>(m_fileList);
-    tool.lpszText = LPSTR_TEXTCALLBACKW;
-    ::SendMessageW(m_tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 void CVekDCView::SetDpi(UINT dpi, HFONT font) {
     m_dpi = dpi;
     m_font = font;
     m_formSize = m_dialog->LayOut(font, dpi);
     ::SetWindowPos(Form(), nullptr, 0, 0, m_formSize.cx, m_formSize.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SendMessageW(m_tips, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     // The list's columns follow the new font.
     m_columnWidth = 0;
     for (const desktop::list_entry& entry : m_panel.GetDocument().m_fileList.entries()) {
@@ -395,7 +366,9 @@ LRESULT CVekDCView::OnControlColour(HDC dc, HWND control) {
         return 0;
     }
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, TextColourOn(m_colour));
+    // Readable on the panel's colour whatever palette the system uses.
+    const desktop::rgb text = desktop::text_colour_on(m_colour);
+    ::SetTextColor(dc, RGB(text.red, text.green, text.blue));
     return reinterpret_cast<LRESULT>(m_brush);
 }
 
@@ -545,7 +518,7 @@ LRESULT CALLBACK CVekDCView::ListProc(HWND window, UINT message, WPARAM wParam, 
         if (entry != view->m_hoveredEntry) {
             // The tip shows again, with the path of the entry now under the mouse.
             view->m_hoveredEntry = entry;
-            ::SendMessageW(view->m_tips, TTM_POP, 0, 0);
+            ::SendMessageW(view->m_dialog->Tips(), TTM_POP, 0, 0);
         }
     }
     return ::DefSubclassProc(window, message, wParam, lParam);

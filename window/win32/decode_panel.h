@@ -36,6 +36,8 @@ public:
     // The form's size in pixels: what the pane needs to show every control.
     SIZE FormSize() const { return m_formSize; }
     HWND GetDlgItem(int id) const;
+    // The tooltips of the buttons and of the list's entries.
+    HWND GetToolTips() const { return m_dialog->Tips(); }
     HWND Form() const;
 
     int StartDecode();
@@ -86,7 +88,6 @@ private:
     // Places the form in the pane at the scroll bars' positions.
     void UpdateScrolling();
     void OnScroll(int bar, int request);
-    void CreateTips();
     void MeasureListEntry(const std::wstring& label);
     static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR self);
@@ -106,7 +107,6 @@ private:
     HWND m_keyPath = nullptr;
     HWND m_decode = nullptr;
     HWND m_cancel = nullptr;
-    HWND m_tips = nullptr;
     // The widest entry of the list: the list's column width.
     int m_columnWidth = 0;
     int m_hoveredEntry = -1;  // the entry under the mouse, whose path the tip shows

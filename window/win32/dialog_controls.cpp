@@ -6,6 +6,7 @@
 
 #include "platform/win32/metrics.h"
 #include "platform/win32/text.h"
+#include "window/win32/accessibility.h"
 #include "window/win32/texts.h"
 #include "window/win32/window_base.h"
 
@@ -87,13 +88,41 @@ DialogControls::DialogControls(const desktop::dialog_template& dialog, HWND surf
     for (const desktop::dialog_item& item : dialog.items) {
         const ControlClass& kind = ClassOf(item.kind);
         const std::wstring text = ItemText(item);
+        if (item.accessible_name) {
+            CreateNameLabel(surface, Text(*item.accessible_name));
+        }
         // Made in template order, each after the last: the tab order is the template's.
         const HWND control = ::CreateWindowExW(
             kind.exStyle, kind.className, text.c_str(), WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0,
             0, surface, ControlId(item.id == desktop::IDC_STATIC ? -1 : item.id), instance,
             nullptr);
         m_controls.push_back(control);
+        if (item.tip) {
+            AddTip(control, Text(*item.tip));
+        }
     }
+}
+
+DialogControls::~DialogControls() {
+    if (m_tips != nullptr && ::IsWindow(m_tips) != 0) {
+        ::DestroyWindow(m_tips);
+    }
+}
+
+void DialogControls::AddTip(HWND control, const std::wstring& tip) {
+    if (m_tips == nullptr) {
+        m_tips = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                   WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_surface, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    }
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_surface;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = tip.empty() ? LPSTR_TEXTCALLBACKW : const_cast<LPWSTR>(tip.c_str());
+    ::SendMessageW(m_tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 std::wstring DialogControls::ItemText(const desktop::dialog_item& item) {
@@ -159,6 +188,9 @@ SIZE DialogControls::LayOut(HFONT font, UINT dpi) {
         const desktop::rect& place = layout.places[i];
         ::SendMessageW(m_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         ::MoveWindow(m_controls[i], place.x, place.y, place.width, place.height, TRUE);
+    }
+    if (m_tips != nullptr) {
+        ::SendMessageW(m_tips, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     return SIZE{layout.surface.width, layout.surface.height};
 }

@@ -2,6 +2,8 @@
 // as real Windows controls on a surface window: one per row of the template,
 // made in template order (so the tab order is the template's), placed in
 // dialog units of the surface's font, and widened where their text needs it.
+// A control with an accessible name gets it from a label just before it, one
+// with a tip a tooltip.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +18,9 @@ namespace vekdc::win32 {
 class DialogControls {
 public:
     DialogControls(const desktop::dialog_template& dialog, HWND surface);
+    ~DialogControls();
+    DialogControls(const DialogControls&) = delete;
+    DialogControls& operator=(const DialogControls&) = delete;
 
     // The control with this identifier (the first, for IDC_STATIC); nullptr for none.
     HWND Item(int id) const;
@@ -29,6 +34,10 @@ public:
 
     // A control's text: from the program's texts, or the template's fixed one.
     static std::wstring ItemText(const desktop::dialog_item& item);
+    // A tooltip for a control on the surface; an empty tip is asked for
+    // (TTN_GETDISPINFO to the surface) each time it shows.
+    void AddTip(HWND control, const std::wstring& tip);
+    HWND Tips() const { return m_tips; }
 
 private:
     static desktop::size Needed(const desktop::dialog_item& item, HDC dc, desktop::base_units base,
@@ -37,6 +46,7 @@ private:
     const desktop::dialog_template& m_template;
     HWND m_surface;
     std::vector<HWND> m_controls;
+    HWND m_tips = nullptr;
 };
 
 // A font's dialog base units: the average width of the Latin letters and the

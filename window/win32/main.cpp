@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <exception>
@@ -66,6 +67,8 @@ int RunWindow(const vekdc::desktop::start_request& request, vekdc::win32::StartL
                                                              ICC_PROGRESS_CLASS |
                                                              ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
+    // COM on the window's thread: the file dialog and the live region's setting use it.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     vekdc::platform::win32::GuiServices services;
     vekdc::platform::Services* previous = vekdc::platform::install(&services);
     int status = 0;
@@ -85,6 +88,9 @@ int RunWindow(const vekdc::desktop::start_request& request, vekdc::win32::StartL
         }
     }
     vekdc::platform::install(previous);
+    if (SUCCEEDED(com)) {
+        ::CoUninitialize();
+    }
     return status;
 }
 

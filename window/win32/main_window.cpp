@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 
+#include "desktop/application.h"
 #include "desktop/drive_tree.h"
 #include "desktop/texts.h"
 #include "platform/services.h"
@@ -27,6 +28,9 @@ using platform::win32::widen;
 
 // The splitter bar between the panes, at 96 DPI.
 constexpr int kSplitterBar = 6;
+
+// The Help menu's list of the window's keys.
+constexpr int ID_SHOW_KEYS = 32771;
 
 // The accelerator table: the commands with an effect in this program. The
 // save and edit keys of the original table have no handler, so they are left
@@ -74,13 +78,16 @@ bool CMainFrame::Create() {
     m_dpi = platform::win32::window_dpi(m_hWnd);
 
     // The tree pane first, the panel second: the document's views follow this order.
+    CreateNameLabel(m_hWnd, Text(text_id::tree_name));
     m_pLeftView = std::make_unique<CLeftView>(m_document, *this);
     m_pLeftView->Create(m_hWnd);
     m_pDecodeView = std::make_unique<CVekDCView>(m_document, *this);
     m_pDecodeView->Create(m_hWnd);
     m_document.AddView(&m_pLeftView->Core());
     m_document.AddView(&m_pDecodeView->Core());
+    CreateNameLabel(m_hWnd, Text(text_id::status_bar_name));
     m_wndStatusBar.Create(m_hWnd);
+    m_announcer.Create(m_hWnd);
     CreateMenuBar();
     CreateAccelerators();
     m_document.SetFrame(this);
@@ -93,6 +100,7 @@ bool CMainFrame::Create() {
 
 void CMainFrame::CreateMenuBar() {
     const HMENU help = ::CreatePopupMenu();
+    ::AppendMenuW(help, MF_STRING, ID_SHOW_KEYS, Text(text_id::keys_item).c_str());
     ::AppendMenuW(help, MF_STRING, ID_APP_ABOUT, Text(text_id::about_item).c_str());
     const HMENU bar = ::CreateMenu();
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help),
@@ -230,6 +238,10 @@ void CMainFrame::set_status_text(const std::string& text) {
     m_wndStatusBar.SetPaneText(0, widen(text));
 }
 
+void CMainFrame::announce(const std::string& text) {
+    m_announcer.Announce(widen(text));
+}
+
 void CMainFrame::close_window() {
     // Posted: the request comes from inside a command of a pane of this window.
     ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
@@ -256,6 +268,9 @@ void CMainFrame::OnCommand(int id) {
             return;
         case ID_PREV_PANE:
             ActivatePane(-1);
+            return;
+        case ID_SHOW_KEYS:
+            desktop::show_keys();
             return;
         case ID_FILE_NEW:
         case ID_FILE_OPEN:

@@ -17,6 +17,7 @@
 #include "desktop/document.h"
 #include "desktop/window.h"
 #include "platform/win32/metrics.h"
+#include "window/win32/accessibility.h"
 #include "window/win32/instance.h"
 #include "window/win32/message_loop.h"
 #include "window/win32/status_bar.h"
@@ -64,6 +65,7 @@ public:
     // desktop::frame_window
     void set_caption(const std::string& text) override;
     void set_status_text(const std::string& text) override;
+    void announce(const std::string& text) override;
     void reveal_decode_panel() override { RevealDecodePanel(); }
     void set_document_commands_enabled(bool enabled) override { m_documentCommands = enabled; }
     void close_window() override;
@@ -98,6 +100,7 @@ private:
     std::unique_ptr<CLeftView> m_pLeftView;
     std::unique_ptr<CVekDCView> m_pDecodeView;
     StatusBar m_wndStatusBar;
+    Announcer m_announcer;
     HACCEL m_accelerators = nullptr;
     std::map<int, std::function<void()>> m_handlers;
     UINT m_dpi = platform::win32::kBaseDpi;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "desktop/dialogs.h"
 #include "desktop/texts.h"
 #include "platform/win32/metrics.h"
 #include "window/win32/texts.h"
@@ -15,11 +16,6 @@ namespace vekdc::win32 {
 namespace {
 
 using desktop::text_id;
-
-// The lights after the message pane, in LockKey order.
-constexpr text_id kIndicatorTexts[platform::kLockKeyCount] = {
-    text_id::indicator_kana, text_id::indicator_caps, text_id::indicator_num,
-    text_id::indicator_scroll};
 
 // Room on both sides of a light's text, at 96 DPI.
 constexpr int kIndicatorPadding = 6;
@@ -36,7 +32,7 @@ void StatusBar::Create(HWND frame) {
         0, frame, ControlId(kStatusBarId), ::GetModuleHandleW(nullptr), nullptr);
     m_texts[0] = Text(text_id::ready);
     for (std::size_t i = 0; i < platform::kLockKeyCount; ++i) {
-        m_litTexts[i + 1] = Text(kIndicatorTexts[i]);
+        m_litTexts[i + 1] = Text(desktop::kLockPanes[i].lit_text);
     }
     LayOutParts();
 }

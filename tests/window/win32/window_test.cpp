@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -120,26 +122,44 @@ void expect_whole_and_apart(HWND surface) {
 // ---- start
 
 TEST(Start, TheKeyDialogComesBeforeTheWindowAndItsOutcomeShows) {
+    const std::string missing = examples_folder() + "\\missing.key";
     const struct {
         const char* name;
-        bool chosen;
+        std::optional<std::string> typed;  // typed into the key dialog; nothing: cancelled
+        std::string key;                   // the key set
+        std::vector<bool> dialogs;         // the boxes shown, in order: a file dialog or not
         std::wstring status;
     } rows[] = {
-        {"key chosen", true, widen(desktop::format(desktop::text_id::key_set, {example_key()}))},
-        {"dialog cancelled", false, catalogue_text(desktop::text_id::key_not_set)},
+        {"key chosen",
+         example_key(),
+         example_key(),
+         {true},
+         widen(desktop::format(desktop::text_id::key_set, {example_key()}))},
+        {"dialog cancelled",
+         std::nullopt,
+         "",
+         {true},
+         catalogue_text(desktop::text_id::key_not_set)},
+        // Refused with a box, asked again, then cancelled: no key.
+        {"a file that is not there",
+         missing,
+         "",
+         {true, false, true},
+         catalogue_text(desktop::text_id::key_not_set)},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         WindowSession::Options options;
-        if (!row.chosen) {
-            options.key.reset();
-        }
+        options.key = row.typed;
         WindowSession session(options);
         ASSERT_TRUE(session.started());
-        ASSERT_FALSE(session.boxes.empty());
-        EXPECT_TRUE(session.boxes.front().file_dialog);
-        EXPECT_EQ(control_text(session.item(decode_pane::IDC_KEY_PATH)),
-                  row.chosen ? widen(example_key()) : L"");
+        std::vector<bool> dialogs;
+        for (const ShownBox& box : session.boxes) {
+            dialogs.push_back(box.file_dialog);
+        }
+        EXPECT_EQ(dialogs, row.dialogs);
+        EXPECT_EQ(control_text(session.item(decode_pane::IDC_KEY_PATH)), widen(row.key));
+        EXPECT_EQ(session.doc().m_strKeyPath, row.key);
         EXPECT_EQ(session.status(), row.status);
         // The window shows the tree across its width; the panel waits hidden.
         EXPECT_TRUE(shown(session.frame().GetSafeHwnd()));
@@ -581,6 +601,200 @@ TEST(StatusBar, EachLightShowsItsTextOnlyWhileItsLockIsOn) {
     }
     std::copy(saved.begin(), saved.end(), keys);
     ::SetKeyboardState(keys);
+}
+
+// The name a screen reader reads for a window (Active Accessibility).
+std::wstring accessible_name(HWND window) {
+    using ObjectFromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+    static const auto object_from_window =
+        reinterpret_cast<ObjectFromWindow>(reinterpret_cast<void (*)()>(
+            ::GetProcAddress(::LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+    IAccessible* object = nullptr;
+    if (object_from_window == nullptr ||
+        FAILED(object_from_window(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                  reinterpret_cast<void**>(&object)))) {
+        return L"(none)";
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::wstring result = L"(no name)";
+    if (SUCCEEDED(object->get_accName(self, &name)) && name != nullptr) {
+        result = name;
+        ::SysFreeString(name);
+    }
+    object->Release();
+    return result;
+}
+
+// The label Active Accessibility names a control without a text of its own
+// by: the static text before it in the tab order, looked for backwards up to
+// a control that starts a group of tab stops.
+std::wstring label_before(HWND control) {
+    for (HWND previous = ::GetWindow(control, GW_HWNDPREV); previous != nullptr;
+         previous = ::GetWindow(previous, GW_HWNDPREV)) {
+        wchar_t kind[16] = {};
+        ::GetClassNameW(previous, kind, 16);
+        if (::lstrcmpiW(kind, L"Static") == 0) {
+            return control_text(previous);
+        }
+        const LONG style = ::GetWindowLongW(previous, GWL_STYLE);
+        if ((style & (WS_GROUP | WS_TABSTOP)) == (WS_GROUP | WS_TABSTOP)) {
+            break;
+        }
+    }
+    return L"(no label)";
+}
+
+TEST(Access, EveryControlHasTheNameAScreenReaderReads) {
+    WindowSession session;
+    session.frame().RevealDecodePanel();
+    const struct {
+        const char* name;
+        HWND control;
+        desktop::text_id expected;
+        bool labelled;    // named by a label, not by its own text
+        bool wine_reads;  // wine's Active Accessibility reads this kind of control's name
+    } rows[] = {
+        {"tree", session.tree().GetSafeHwnd(), desktop::text_id::tree_name, true, false},
+        {"list", session.item(decode_pane::IDC_FILE_LIST), desktop::text_id::list_label, true,
+         false},
+        {"output folder", session.item(decode_pane::IDC_OUT_DIR), desktop::text_id::out_dir_name,
+         true, true},
+        {"key", session.item(decode_pane::IDC_KEY_PATH), desktop::text_id::key_path_name, true,
+         true},
+        {"progress", session.item(decode_pane::IDC_PROGRESS), desktop::text_id::progress_name, true,
+         false},
+        {"decode button", session.item(decode_pane::IDC_DECODE), desktop::text_id::decode_button,
+         false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::wstring expected = catalogue_text(row.expected);
+        EXPECT_EQ(row.labelled ? label_before(row.control) : control_text(row.control), expected);
+        if (row.wine_reads || !under_wine()) {
+            EXPECT_EQ(accessible_name(row.control), expected);
+        }
+    }
+}
+
+TEST(Access, EachButtonsTipSaysWhatItDoesAndItsKey) {
+    WindowSession session;
+    const HWND form = session.panel().Form();
+    for (const desktop::dialog_item& item : desktop::decode_form().items) {
+        if (!item.tip) {
+            continue;
+        }
+        SCOPED_TRACE(std::string(desktop::text_name(*item.tip)));
+        std::wstring text(256, L'\0');
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = form;
+        tool.uId = reinterpret_cast<UINT_PTR>(session.item(item.id));
+        tool.lpszText = text.data();
+        ::SendMessageW(session.panel().GetToolTips(), TTM_GETTEXTW, text.size(),
+                       reinterpret_cast<LPARAM>(&tool));
+        EXPECT_EQ(std::wstring(text.c_str()), catalogue_text(*item.tip));
+    }
+}
+
+// The texts of the live region each time it changed, as a screen reader hears them.
+class LiveRegionListener {
+public:
+    LiveRegionListener()
+        : hook_(::SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED,
+                                  nullptr, heard, ::GetCurrentProcessId(), 0,
+                                  WINEVENT_OUTOFCONTEXT)) {
+        listener_ = this;
+    }
+    ~LiveRegionListener() {
+        ::UnhookWinEvent(hook_);
+        listener_ = nullptr;
+    }
+    LiveRegionListener(const LiveRegionListener&) = delete;
+    LiveRegionListener& operator=(const LiveRegionListener&) = delete;
+    // What was said since the last call (the events come with this thread's messages).
+    std::vector<std::wstring> take() {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
+            ::DispatchMessageW(&message);
+        }
+        return std::exchange(said_, {});
+    }
+
+private:
+    static void CALLBACK heard(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+        if (listener_ != nullptr) {
+            listener_->said_.push_back(control_text(window));
+        }
+    }
+    static inline LiveRegionListener* listener_ = nullptr;
+    HWINEVENTHOOK hook_;
+    std::vector<std::wstring> said_;
+};
+
+TEST(Access, AScreenReaderHearsWhatHappened) {
+    const std::string examples = examples_folder();
+    const struct {
+        const char* name;
+        std::function<void(WindowSession&)> act;
+        std::wstring said;
+    } rows[] = {
+        {"files dropped",
+         [&](WindowSession& s) { drop_files(s.frame().GetSafeHwnd(), {examples}); },
+         widen(desktop::format(desktop::text_id::files_added, {"3"}))},
+        {"Space on a file in the tree",
+         [&](WindowSession& s) {
+             s.select(s.expand_to(examples + "\\notes.vek"));
+             s.key(s.tree().GetSafeHwnd(), VK_SPACE);
+         },
+         widen(desktop::format(desktop::text_id::files_added, {"1"}))},
+        {"a run's end",
+         [&](WindowSession& s) {
+             const TempDir out;
+             drop_files(s.frame().GetSafeHwnd(), {examples + "\\letter.vek"});
+             s.set_output_folder(out.path());
+             s.click(decode_pane::IDC_DECODE);
+         },
+         widen(desktop::format(desktop::text_id::run_finished, {"1", "0"}))},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowSession session;
+        LiveRegionListener listener;
+        row.act(session);
+        const std::vector<std::wstring> said = listener.take();
+        ASSERT_FALSE(said.empty());
+        EXPECT_EQ(said.back(), row.said);
+    }
+}
+
+TEST(Menu, TheHelpMenuListsTheKeysAndOpensTheVersionDialog) {
+    WindowSession session;
+    const HMENU help = ::GetSubMenu(::GetMenu(session.frame().GetSafeHwnd()), 0);
+    ASSERT_EQ(::GetMenuItemCount(help), 2);
+    const struct {
+        desktop::text_id item;
+        std::wstring caption;  // of what the item opens
+    } rows[] = {
+        {desktop::text_id::keys_item, catalogue_text(desktop::text_id::keys_title)},
+        {desktop::text_id::about_item, catalogue_text(desktop::text_id::version_title)},
+    };
+    for (int i = 0; i < 2; ++i) {
+        const auto& row = rows[i];
+        SCOPED_TRACE(narrow(row.caption));
+        wchar_t label[128] = {};
+        ::GetMenuStringW(help, static_cast<UINT>(i), label, 128, MF_BYPOSITION);
+        EXPECT_EQ(std::wstring(label), catalogue_text(row.item));
+        const std::size_t before = session.boxes.size();
+        session.answers.push_back(press_button(IDCANCEL));
+        ::SendMessageW(session.frame().GetSafeHwnd(), WM_COMMAND, ::GetMenuItemID(help, i), 0);
+        ASSERT_EQ(session.boxes.size(), before + 1);
+        EXPECT_EQ(session.boxes.back().caption, row.caption);
+    }
+    EXPECT_EQ(session.boxes[session.boxes.size() - 2].text,
+              catalogue_text(desktop::text_id::keys_help));
 }
 
 // ---- the version dialog
