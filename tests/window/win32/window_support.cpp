@@ -141,10 +141,15 @@ void WindowSession::key(HWND target, UINT virtual_key) {
             ::DispatchMessageW(&stroke);
         }
     }
-    // What the key posted (a character, a command) arrives as well.
+    // What the key posted (a character, a command) arrives as well; the end
+    // of the program is left for whoever waits for it.
     MSG posted;
     while (::PeekMessageW(&posted, nullptr, 0, 0, PM_REMOVE) != 0) {
-        if (!frame().PreTranslateMessage(posted)) {
+        if (posted.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(posted.wParam));
+            break;
+        }
+        if (frame().GetSafeHwnd() == nullptr || !frame().PreTranslateMessage(posted)) {
             ::TranslateMessage(&posted);
             ::DispatchMessageW(&posted);
         }

@@ -344,6 +344,50 @@ TEST(Decode, WritesTheExamplesByteForByteAsOnLinux) {
     }
 }
 
+// Three files listed in this order: a good one, one the key does not open,
+// a good one; the run is started with F5 and, at the wrong-key notice of the
+// second file, `interrupt` does what the user does while it is active.
+struct InterruptedRun {
+    TempDir root;
+    std::string input = root / "in";
+    std::string out = root / "out";
+    struct {
+        bool seen = false, decoding = false, cancel_shown = false, tree_off = false,
+             bar_shown = false;
+    } during;
+
+    explicit InterruptedRun(WindowSession& session) {
+        make_folder(input);
+        write_file(input + "\\a_letter.vek", read_file(examples_folder() + "\\letter.vek"));
+        write_file(input + "\\b_other.vek",
+                   read_file(build_path(VEKDC_TEST_DATA) + "\\sibling.vek"));
+        write_file(input + "\\c_notes.vek", read_file(examples_folder() + "\\notes.vek"));
+        make_folder(out);
+        drop_files(session.frame().GetSafeHwnd(), {input});
+        session.set_output_folder(out);
+    }
+
+    void run(WindowSession& session, const std::function<void()>& interrupt) {
+        session.answers = {press_button(IDOK), press_button(IDOK), [&](HWND box) {
+                               during.seen = true;
+                               during.decoding = session.doc().m_bDecoding == 1;
+                               during.cancel_shown = shown(session.item(decode_pane::IDC_CANCEL)) &&
+                                                     !shown(session.item(decode_pane::IDC_DECODE));
+                               during.tree_off =
+                                   ::IsWindowEnabled(session.tree().GetSafeHwnd()) == 0;
+                               during.bar_shown = shown(session.frame().GetStatusBar().Progress());
+                               interrupt();
+                               press(box, IDOK);
+                           }};
+        session.key(session.tree().GetSafeHwnd(), VK_F5);
+        EXPECT_TRUE(during.seen);
+        // The first file whole, nothing of the others, no temporary left.
+        EXPECT_EQ(listed(out), std::vector<std::string>{"a_letter.doc"});
+        EXPECT_EQ(read_file(out + "\\a_letter.doc"),
+                  read_file(examples_folder() + "\\plain\\letter.doc"));
+    }
+};
+
 TEST(Decode, CancelLeavesOnlyWholeFilesAndTheRestListed) {
     const struct {
         const char* name;
@@ -359,57 +403,45 @@ TEST(Decode, CancelLeavesOnlyWholeFilesAndTheRestListed) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const TempDir root;
-        // Listed in this order: a good file, one the key does not open, a good one.
-        const std::string input = root / "in";
-        make_folder(input);
-        write_file(input + "\\a_letter.vek", read_file(examples_folder() + "\\letter.vek"));
-        write_file(input + "\\b_other.vek",
-                   read_file(build_path(VEKDC_TEST_DATA) + "\\sibling.vek"));
-        write_file(input + "\\c_notes.vek", read_file(examples_folder() + "\\notes.vek"));
-        const std::string out = root / "out";
-        make_folder(out);
-
         WindowSession session;
-        drop_files(session.frame().GetSafeHwnd(), {input});
-        session.set_output_folder(out);
+        InterruptedRun scene(session);
         if (!row.panel_shown) {
             session.frame().SetTreeWidth(session.frame().SplitterWidth());
         }
         ASSERT_EQ(session.frame().IsDecodePanelShown(), row.panel_shown);
-        struct {
-            bool seen = false, decoding = false, cancel_shown = false, tree_off = false,
-                 bar_shown = false;
-        } during;
-        // The wrong-key notice of the second file comes while the run is active.
-        session.answers = {press_button(IDOK), press_button(IDOK), [&](HWND box) {
-                               during.seen = true;
-                               during.decoding = session.doc().m_bDecoding == 1;
-                               during.cancel_shown = shown(session.item(decode_pane::IDC_CANCEL)) &&
-                                                     !shown(session.item(decode_pane::IDC_DECODE));
-                               during.tree_off =
-                                   ::IsWindowEnabled(session.tree().GetSafeHwnd()) == 0;
-                               during.bar_shown = shown(session.frame().GetStatusBar().Progress());
-                               row.cancel(session);
-                               press(box, IDOK);
-                           }};
-        session.key(session.tree().GetSafeHwnd(), VK_F5);
+        scene.run(session, [&] { row.cancel(session); });
 
-        EXPECT_TRUE(during.seen);
-        EXPECT_TRUE(during.decoding);
-        EXPECT_EQ(during.cancel_shown, row.panel_shown);
-        EXPECT_TRUE(during.tree_off);
-        EXPECT_TRUE(during.bar_shown);
-        // The first file whole, nothing of the others, no temporary left.
-        EXPECT_EQ(listed(out), std::vector<std::string>{"a_letter.doc"});
-        EXPECT_EQ(read_file(out + "\\a_letter.doc"),
-                  read_file(examples_folder() + "\\plain\\letter.doc"));
+        EXPECT_TRUE(scene.during.decoding);
+        EXPECT_EQ(scene.during.cancel_shown, row.panel_shown);
+        EXPECT_TRUE(scene.during.tree_off);
+        EXPECT_TRUE(scene.during.bar_shown);
         // What the run did not reach stays listed, to be resumed.
-        EXPECT_EQ(session.list_entries(), labels_in(input, {"c_notes.vek"}));
+        EXPECT_EQ(session.list_entries(), labels_in(scene.input, {"c_notes.vek"}));
         EXPECT_EQ(session.status(),
                   widen(desktop::format(desktop::text_id::run_cancelled, {"1", "1"})));
         EXPECT_EQ(::GetFocus(), session.tree().GetSafeHwnd());
     }
+}
+
+TEST(Decode, ClosingTheWindowDuringARunCancelsItAndClosesOnceItStopped) {
+    WindowSession session;
+    InterruptedRun scene(session);
+    const HWND frame = session.frame().GetSafeHwnd();
+    bool open_during = false;
+    scene.run(session, [&] {
+        ::SendMessageW(frame, WM_CLOSE, 0, 0);
+        open_during = ::IsWindow(frame) != 0;
+    });
+    EXPECT_TRUE(open_during);
+    // The window closes once the run has stopped, and the program ends with it.
+    MSG message;
+    bool quit = false;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
+        quit = quit || message.message == WM_QUIT;
+        ::DispatchMessageW(&message);
+    }
+    EXPECT_FALSE(::IsWindow(frame));
+    EXPECT_TRUE(quit);
 }
 
 // ---- keyboard
