@@ -8,9 +8,10 @@
 #   ./setup.sh build   install what is missing and build only
 #   ./setup.sh package install what is missing, build a release into
 #                      build-package/ and make the Debian package there
-#   ./setup.sh windows install what is missing, cross-build vekdc-cli.exe for
-#                      64-bit Windows and pack it with README and the examples
-#                      into build-windows/vekdc-VERSION-windows-x86_64.msi (an
+#   ./setup.sh windows install what is missing, cross-build vekdc.exe (the
+#                      window) and vekdc-cli.exe for 64-bit Windows and pack
+#                      them with README and the examples into
+#                      build-windows/vekdc-VERSION-windows-x86_64.msi (an
 #                      installer) and build-windows/vekdc-VERSION-windows-x86_64.zip
 #   ./setup.sh windows-test
 #                      the same, running the tests under wine first (in the

@@ -36,7 +36,7 @@ constexpr dialog_item kVersionItems[] = {
     {IDC_STATIC,       control_kind::icon,            std::nullopt, nullptr,       11, 17, 20, 20, "ProgramIcon"},
     {IDC_STATIC,       control_kind::static_text,     std::nullopt, kVersionText,  40, 10, 89,  8, "VersionText"},
     {IDC_STATIC,       control_kind::static_text,     std::nullopt, kMakerNotice,  40, 25, 97,  8, "MakerNotice"},
-    {ver::IDOK,        control_kind::def_push_button, std::nullopt, "OK",          47, 34, 50, 14, "IDOK"},
+    {ver::IDC_OK,      control_kind::def_push_button, std::nullopt, "OK",          47, 34, 50, 14, "IDOK"},
     {ver::IDC_WEB_PAGE, control_kind::push_button,    std::nullopt, kMakerAddress, 143, 25, 79, 17},
 };
 // clang-format on

@@ -56,9 +56,10 @@ struct dialog_template {
 const dialog_template& decode_form();
 const dialog_template& version_dialog();
 
-// The version dialog's controls and fixed texts.
+// The version dialog's controls and fixed texts. (OK is control 1, IDOK on
+// Windows, whose headers make IDOK a macro: the name here keeps clear of it.)
 struct version_dialog_ids {
-    static constexpr int IDOK = 1;
+    static constexpr int IDC_OK = 1;
     static constexpr int IDC_WEB_PAGE = 1011;
 };
 inline constexpr const char* kVersionText = "VEK DECODER Version " VEKDC_VERSION;

@@ -72,7 +72,7 @@ bool UiThreadServices::carry_out(const std::function<void()>& call) {
     return sent.done;
 }
 
-void pump_messages_until(HANDLE event) {
+void pump_messages_until(HANDLE event, const std::function<bool(MSG&)>& filter) {
     std::optional<WPARAM> quit;
     while (::MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
            WAIT_OBJECT_0 + 1) {
@@ -80,6 +80,9 @@ void pump_messages_until(HANDLE event) {
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
             if (message.message == WM_QUIT) {
                 quit = message.wParam;  // for the message loop that waits for it
+                continue;
+            }
+            if (filter && filter(message)) {
                 continue;
             }
             ::TranslateMessage(&message);

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "platform/forwarding_services.h"
 
 namespace vekdc::platform::win32 {
@@ -32,7 +34,9 @@ private:
 };
 
 // Takes this thread's messages (window messages, the calls of workers, the
-// input of its windows) until `event` is signalled.
-void pump_messages_until(HANDLE event);
+// input of its windows) until `event` is signalled. `filter` sees each
+// message first and returns true for one it handled, which is then not
+// dispatched (a window's accelerators and dialog keys).
+void pump_messages_until(HANDLE event, const std::function<bool(MSG&)>& filter = {});
 
 }  // namespace vekdc::platform::win32

@@ -12,6 +12,7 @@
 #include "platform/win32/text.h"
 #include "tests/support/test_support.h"
 #include "vekdc/version.h"
+#include "window/win32/resource_ids.h"
 
 namespace vekdc {
 namespace {
@@ -67,6 +68,7 @@ TEST(ProgramResources, CarryTheProjectVersionTheMakerAndTheManifestOfTheirKind) 
     } programs[] = {
         {"vekdc-cli.exe", test::build_path(VEKDC_CLI), false},
         {"window_probe.exe", test::build_path(VEKDC_WINDOW_PROBE), true},
+        {"vekdc.exe", test::build_path(VEKDC_WINDOW), true},
     };
     for (const auto& program : programs) {
         SCOPED_TRACE(program.file_name);
@@ -85,6 +87,30 @@ TEST(ProgramResources, CarryTheProjectVersionTheMakerAndTheManifestOfTheirKind) 
             holds(found.manifest, "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
             program.window);
     }
+}
+
+// Explorer shows a .vek file with "vekdc.exe,0", the first icon of the
+// program: it must be the program icon, in every size the program is drawn in.
+TEST(ProgramResources, TheWindowProgramsFirstIconIsTheProgramIcon) {
+    const HMODULE module =
+        ::LoadLibraryExW(widen(test::build_path(VEKDC_WINDOW)).c_str(), nullptr,
+                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    LPWSTR first = nullptr;
+    ::EnumResourceNamesW(
+        module, RT_GROUP_ICON,
+        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
+            *reinterpret_cast<LPWSTR*>(found) = name;
+            return FALSE;  // the first is enough
+        },
+        reinterpret_cast<LONG_PTR>(&first));
+    ASSERT_TRUE(first != nullptr && IS_INTRESOURCE(first));
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(first), static_cast<ULONG_PTR>(IDI_PROGRAM));
+    // Its group lists one image per size (GRPICONDIR: reserved, type, count).
+    const HRSRC group = ::FindResourceW(module, first, RT_GROUP_ICON);
+    const auto* directory = static_cast<const WORD*>(::LockResource(::LoadResource(module, group)));
+    EXPECT_EQ(directory[2], VEKDC_ICON_SIZE_COUNT);
+    ::FreeLibrary(module);
 }
 
 // A window manifest that Windows could not read would keep the program from

@@ -19,7 +19,7 @@ class CVersionDlg : public QDialog {
 
 public:
     enum : int {
-        IDOK = desktop::version_dialog_ids::IDOK,
+        IDOK = desktop::version_dialog_ids::IDC_OK,
         IDC_WEB_PAGE = desktop::version_dialog_ids::IDC_WEB_PAGE
     };
 
