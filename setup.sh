@@ -8,13 +8,18 @@
 #   ./setup.sh build   install what is missing and build only
 #   ./setup.sh package install what is missing, build a release into
 #                      build-package/ and make the Debian package there
-#   ./setup.sh windows install what is missing, cross-build vekdc-cli.exe for
-#                      64-bit Windows and pack it with README and the examples
-#                      into build-windows/vekdc-cli-VERSION-windows-x86_64.zip
+#   ./setup.sh windows install what is missing, cross-build vekdc.exe (the
+#                      window) and vekdc-cli.exe for 64-bit Windows and pack
+#                      them with README and the examples into
+#                      build-windows/vekdc-VERSION-windows-x86_64.msi (an
+#                      installer) and build-windows/vekdc-VERSION-windows-x86_64.zip
 #   ./setup.sh windows-test
-#                      the same, running the core and CLI tests under wine
-#                      first (in the wine prefix WINEPREFIX, by default one of
-#                      VekDC's own in ~/.cache/vekdc/wine)
+#                      the same, running the tests under wine first (in the
+#                      wine prefix WINEPREFIX, by default one of VekDC's own in
+#                      ~/.cache/vekdc/wine), with their windows on a private
+#                      virtual X display (Xvfb), or on VEKDC_TEST_DISPLAY, and
+#                      installing, upgrading and removing the MSI in a prefix
+#                      of its own
 #   ./setup.sh deps [run|test|package|windows|windows-test]
 #                      only install what that command needs (the part that
 #                      needs root: su -c './setup.sh deps', then ./setup.sh run)
@@ -53,10 +58,12 @@ packages=(
 )
 # What the tests need besides: a virtual display, the second Japanese font,
 # clang's fuzzing runtime, the Windows cross compiler and wine, the
-# desktop-file checkers, and the MIME database and man for the install tests.
+# desktop-file checkers, the MIME database and man for the install tests, and
+# the accessibility bus with its Python binding for the screen-reader tests.
 test_packages=(
     xvfb xauth
     fonts-noto-cjk
+    at-spi2-core dbus-daemon dbus-bin python3-pyatspi
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix wine64 googletest
     desktop-file-utils appstream
@@ -67,10 +74,12 @@ test_packages=(
 package_packages=(
     dpkg-dev file
 )
-# What the Windows build needs: the cross compiler; its tests also wine and
-# GoogleTest's sources, which are built with the cross compiler.
-windows_packages=(cmake make g++-mingw-w64-x86-64-posix)
-windows_test_packages=(wine64 googletest)
+# What the Windows build needs: the cross compiler and the MSI tools; its
+# tests also wine and GoogleTest's sources, which are built with the cross
+# compiler, Windows' own fonts for wine (fonts-wine) and a Japanese one, and
+# Xvfb as the display of the tests' windows.
+windows_packages=(cmake make g++-mingw-w64-x86-64-posix wixl msitools)
+windows_test_packages=(wine64 googletest fonts-wine fonts-ipafont-gothic xvfb xauth)
 
 install_missing() {
     local missing=()
@@ -110,6 +119,12 @@ build_windows() {
     cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
         -DCMAKE_BUILD_TYPE="$build_type" -DVEKDC_BUILD_TESTS="$tests" ${CMAKE_ARGS:-}
     cmake --build "$build_dir" -j"$(nproc)"
+}
+
+show_windows_packages() {
+    echo
+    echo "The Windows packages:"
+    ls "$build_dir"/vekdc-*-windows-x86_64.msi "$build_dir"/vekdc-*-windows-x86_64.zip
 }
 
 decode_example() {
@@ -158,12 +173,23 @@ case "$mode" in
         install_missing
         build_windows OFF
         (cd "$build_dir" && cpack)
+        show_windows_packages
         ;;
     windows-test)
         add_packages_for windows-test
         install_missing
+        if [ -z "${VEKDC_TEST_DISPLAY:-}" ]; then
+            # Everything wine starts from here on shows its windows on a
+            # display of this run's own, which ends with it.
+            export VEKDC_TEST_DISPLAY=private
+            exec xvfb-run --auto-servernum --server-args="-screen 0 1920x1200x24 -nolisten tcp" \
+                "$PWD/setup.sh" windows-test
+        elif [ "$VEKDC_TEST_DISPLAY" != private ]; then
+            export DISPLAY="$VEKDC_TEST_DISPLAY"
+        fi
         build_windows ON
         (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)" && cpack)
+        show_windows_packages
         ;;
     package)
         add_packages_for package

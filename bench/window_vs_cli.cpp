@@ -23,12 +23,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/VekDC.h"
-#include "app/VekDCDoc.h"
-#include "app/VekDCView.h"
-#include "browser/LeftView.h"
-#include "browser/MainFrm.h"
 #include "testing/recording_services.h"
+#include "window/qt/application.h"
+#include "window/qt/decode_panel.h"
+#include "window/qt/drive_tree.h"
+#include "window/qt/main_window.h"
 
 using namespace vekdc;
 
@@ -96,8 +95,7 @@ double Median(std::vector<double> values) {
 QTreeWidgetItem* TreeItem(CLeftView* tree, const QString& path) {
     QTreeWidgetItem* item = nullptr;
     for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-        if (tree->topLevelItem(i)->data(0, CLeftView::kRootPathRole).toString() ==
-            QStringLiteral("/")) {
+        if (tree->Core().node(tree->NodeOf(tree->topLevelItem(i))).name == "/") {
             item = tree->topLevelItem(i);
         }
     }
@@ -246,7 +244,7 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         CVekDCApp app;
-        if (!app.InitInstance({})) {
+        if (!app.InitInstance(QStringList{})) {
             Fail(QStringLiteral("the window did not start"));
         }
         CLeftView* tree = app.GetMainWnd()->GetLeftView();

@@ -95,7 +95,9 @@ constexpr std::array kOptions = {
     option_spec{'\0', "regular", "", "regular elements 2i|i-j| + i + 2j + 3", kKeygen},
     option_spec{'d', "dir", "DIR", "folder for the key files (default: the current folder)",
                 kKeygen},
-    option_spec{'\0', "drive-d", "DIR", "folder that stands for drive D: (default: $VEKDC_DRIVE_D)",
+    option_spec{'\0', "drive-d", "DIR",
+                "folder that stands for drive D: (default: $VEKDC_DRIVE_D; without it, on "
+                "Windows the drive D: itself)",
                 kKeyset},
     option_spec{'v', "verbose", "", "also print the header facts of each file",
                 kDecode | kEncode | kCheck},
@@ -122,6 +124,19 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kStatuses
 }};
 
 constexpr std::size_t kTextWidth = 79;
+
+// The help command's own topic, and Windows' way of asking for help.
+constexpr std::string_view kHelpTopic = "help";
+constexpr std::string_view kWindowsHelp = "/?";
+constexpr std::string_view kHelpDescription =
+    "Shows the help of COMMAND, or without one the help of the whole program: every command's "
+    "usage and options, and the exit statuses. 'vekdc-cli COMMAND --help' shows a command's "
+    "help too, and so does /? in place of --help, as on Windows.";
+
+// Whether a word asks for the help of the whole program.
+bool asks_for_help(std::string_view word) {
+    return word == kHelpTopic || word == "--help" || word == "-h" || word == kWindowsHelp;
+}
 
 // ---------------------------------------------------------------- text layout
 
@@ -482,7 +497,8 @@ std::optional<std::string> complete(parsed_command& command, const option_flags&
     return std::nullopt;
 }
 
-parse_result parse_command(const command_spec& spec, const std::vector<std::string>& arguments) {
+parse_result parse_command(const command_spec& spec, const std::vector<std::string>& arguments,
+                           const file_expander& expand_files) {
     const std::string topic(spec.name);
     getopt_setup setup = setup_for(spec.kind);
     // getopt_long permutes the pointers, never the text; the command name
@@ -535,7 +551,13 @@ parse_result parse_command(const command_spec& spec, const std::vector<std::stri
         }
     }
     for (int i = std::max(optind, 1); i < argc; ++i) {
-        command.files.emplace_back(argv[static_cast<std::size_t>(i)]);
+        const std::string file = argv[static_cast<std::size_t>(i)];
+        if (expand_files) {
+            const std::vector<std::string> named = expand_files(file);
+            command.files.insert(command.files.end(), named.begin(), named.end());
+        } else {
+            command.files.push_back(file);
+        }
     }
     if (auto problem = complete(command, flags)) {
         return usage_error{topic, *problem};
@@ -559,16 +581,20 @@ const command_spec* find_command(std::string_view name) {
     return found == kCommands.end() ? nullptr : &*found;
 }
 
-parse_result parse_arguments(const std::vector<std::string>& arguments) {
+parse_result parse_arguments(const std::vector<std::string>& arguments,
+                             const file_expander& expand_files) {
     if (arguments.empty()) {
         return usage_error{"", "no command given"};
     }
     const std::string& first = arguments.front();
-    if (first == "help" || first == "--help" || first == "-h") {
+    if (asks_for_help(first)) {
         if (arguments.size() > 2) {
             return usage_error{"", "help takes at most one command"};
         }
         if (arguments.size() == 2) {
+            if (asks_for_help(arguments[1])) {
+                return help_request{std::string(kHelpTopic)};
+            }
             if (find_command(arguments[1]) == nullptr) {
                 return usage_error{"", "unknown command '" + arguments[1] + "'"};
             }
@@ -580,18 +606,26 @@ parse_result parse_arguments(const std::vector<std::string>& arguments) {
         return version_request{};
     }
     const command_spec* command = find_command(first);
+    if (command != nullptr && arguments.size() >= 2 && arguments[1] == kWindowsHelp) {
+        return help_request{first};
+    }
     if (command == nullptr) {
         if (first.starts_with('-')) {
             return usage_error{"", "unknown option '" + first + "': the command comes first"};
         }
         return usage_error{"", "unknown command '" + first + "'"};
     }
-    return parse_command(*command, arguments);
+    return parse_command(*command, arguments, expand_files);
 }
 
 std::string help_text(std::string_view topic) {
     if (const command_spec* command = find_command(topic)) {
         return command_help(*command);
+    }
+    if (topic == kHelpTopic) {
+        std::string out = "Usage: " + std::string(kProgramName) + " help [COMMAND]\n";
+        append_paragraphs(out, kHelpDescription);
+        return out;
     }
     return program_help();
 }

@@ -6,6 +6,7 @@
 // reentrant: call it from one thread at a time.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -36,8 +37,8 @@ struct parsed_command {
     std::vector<std::string> files;
 };
 
-// "vekdc-cli help [COMMAND]", "--help" or "COMMAND --help"; topic is empty
-// for the whole program.
+// "vekdc-cli help [COMMAND]", "--help", "COMMAND --help" or, as on Windows,
+// "/?" and "COMMAND /?"; topic is empty for the whole program.
 struct help_request {
     std::string topic;
 };
@@ -51,8 +52,13 @@ struct usage_error {
 
 using parse_result = std::variant<parsed_command, help_request, version_request, usage_error>;
 
+// What a file argument stands for: the files it names (see
+// platform::expand_file_argument); without one, each stands for itself.
+using file_expander = std::function<std::vector<std::string>(const std::string&)>;
+
 // The arguments after the program name.
-parse_result parse_arguments(const std::vector<std::string>& arguments);
+parse_result parse_arguments(const std::vector<std::string>& arguments,
+                             const file_expander& expand_files = {});
 
 // ---------------------------------------------------------------- the tables
 
@@ -88,8 +94,9 @@ const command_spec* find_command(std::string_view name);
 
 inline constexpr std::string_view kProgramName = "vekdc-cli";
 
-// The help of one command, or of the whole program for an empty topic (every
-// command's usage, options and the exit statuses). Ends with a line feed.
+// The help of one command, of the help command itself for "help", or of the
+// whole program for an empty topic (every command's usage, options and the
+// exit statuses). Ends with a line feed.
 std::string help_text(std::string_view topic);
 
 // What vekdc-cli prints for a usage error: the problem, the usage line(s) of

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "cli/commands.h"
 #include "cli/output.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
@@ -15,11 +16,12 @@ using platform::Buttons;
 
 std::string absolute_path(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(platform::filesystem_path(path), error);
     if (error) {
         return path.starts_with('/') ? path : "./" + path;
     }
-    return absolute.string();
+    return platform::utf8_text(absolute);
 }
 
 cli_services::cli_services(bool can_ask, bool view, bool quiet) : can_ask_(can_ask), quiet_(quiet) {
@@ -84,7 +86,7 @@ void cli_services::shell_open(const std::string& path, const std::string& workin
 
 void cli_services::exit_program(int status) {
     make_room();
-    ConsoleServices::exit_program(status);
+    ConsoleServices::exit_program(portable_status(status));
 }
 
 }  // namespace vekdc::cli

@@ -180,9 +180,11 @@ MatrixPtr load_decoding_key(const std::string& path) {
 // folder; true after a message starting with `failure`. Asked before the
 // keys and the inputs, so that an unusable folder wins over every other problem.
 bool output_folder_taken(const std::string& folder, std::string_view failure) {
+    if (folder.empty()) {
+        return false;
+    }
     const platform::FileKind kind = platform::file_status(folder).kind;
-    if (folder.empty() || kind == platform::FileKind::Missing ||
-        kind == platform::FileKind::Folder) {
+    if (kind == platform::FileKind::Missing || kind == platform::FileKind::Folder) {
         return false;
     }
     platform::app_message(platform::about_file(std::string(failure), folder, ENOTDIR));
@@ -197,8 +199,8 @@ bool existing_folder(const std::string& folder, const std::string& what, cli_ser
         return true;
     }
     services.notice(what + " " + platform::shown_path(folder) +
-                    (kind != platform::FileKind::Missing ? " is not a folder"
-                                                         : " does not exist; create it first"));
+                    (kind == platform::FileKind::Missing ? " does not exist; create it first"
+                                                         : " is not a folder"));
     return false;
 }
 
@@ -330,6 +332,8 @@ int run_keygen(const parsed_command& command, cli_services& services) {
     return report.keys() == 2 ? 0 : 1;
 }
 
+// The drive keyset writes to on Windows when no folder stands for it.
+constexpr const char* kRealDriveD = "D:\\";
 constexpr std::size_t kKeySetKeys = 4;   // the master key and three daughter keys
 constexpr std::size_t kKeySetFiles = 6;  // two per encoding key
 // The road's questions besides the file dialogs: the opening notice, one
@@ -338,8 +342,13 @@ constexpr int kKeySetQuestions = 5;
 
 int run_keyset(const parsed_command& command, cli_services& services,
                const console_facts& console) {
-    const std::string drive =
+    std::string drive =
         command.drive_d.value_or(platform::environment_variable("VEKDC_DRIVE_D").value_or(""));
+    // Where drive letters are the system's own, D: is the drive itself.
+    const bool real_drive = drive.empty() && platform::kDrivesAreNative;
+    if (real_drive) {
+        drive = kRealDriveD;
+    }
     if (drive.empty()) {
         std::cerr << usage_error_text({"keyset",
                                        "no folder stands for drive D: give --drive-d DIR or set "
@@ -367,7 +376,9 @@ int run_keyset(const parsed_command& command, cli_services& services,
             services.preset_file(file);
         }
     }
-    platform::set_environment_variable("VEKDC_DRIVE_D", drive);
+    if (!real_drive) {
+        platform::set_environment_variable("VEKDC_DRIVE_D", drive);
+    }
     run_report report(command.verbosity, services);
     CMatrixCipher().run_job(key_set_job(), &report);
     if (report.keys() != kKeySetKeys || report.written() != kKeySetFiles) {

@@ -13,8 +13,16 @@ namespace vekdc::cli {
 // Exit statuses beyond 0 and 1.
 inline constexpr int kWrongKeyStatus = 2;
 inline constexpr int kUsageStatus = 64;
-// The engine's exit(-1): 255 where statuses are one byte.
-inline constexpr int kOutputFolderStatus = -1;
+// The engine's exit(-1) for an output that cannot be written, as POSIX
+// systems report it.
+inline constexpr int kOutputFolderStatus = 255;
+
+// A status as POSIX systems report it, its low eight bits, on every system:
+// Windows would report the engine's -1 as -1, which `if errorlevel 1` in a
+// batch file reads as success.
+constexpr int portable_status(int status) {
+    return status & 0xff;
+}
 
 // What the standard streams are connected to.
 struct console_facts {

@@ -10,6 +10,7 @@
 #include "cli/cli_services.h"
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "platform/paths.h"
 #include "platform/services.h"
 #include "platform/terminal.h"
 #include "vekdc/version.h"
@@ -55,6 +56,6 @@ int main(int argc, char** argv) {
                 return run(parsed);
             }
         },
-        vekdc::cli::parse_arguments(arguments));
+        vekdc::cli::parse_arguments(arguments, vekdc::platform::expand_file_argument));
     return vekdc::cli::status_after_output(status);
 }

@@ -7,7 +7,7 @@
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vekdc)
-set(CPACK_PACKAGE_VENDOR Orvinta)
+set(CPACK_PACKAGE_VENDOR ${VEKDC_MAKER})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Orvinta <vekdc@orvinta.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "decoder of the Vek hierarchical encryption method")

@@ -1,6 +1,7 @@
 #include "engine/matrix_cipher.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <iomanip>
 #include <iterator>
 #include <sstream>
@@ -196,7 +197,8 @@ coding_extras extras_for(const job_run& job, std::string& written, const progres
     if (job.options.create_out_dirs) {
         job_observer& observer = *job.observer;
         extras.make_folder = [&observer](const std::string& folder) {
-            if (!platform::make_folders(folder)) {
+            if (const int error = platform::make_folders(folder)) {
+                errno = error;
                 return false;
             }
             std::string shown = folder;

@@ -41,20 +41,4 @@ OutputFile::~OutputFile() {
     discard();
 }
 
-bool make_folders(const std::string& folder) {
-    const auto host = host_path(folder);
-    if (!host) {
-        errno = ENOENT;
-        return false;
-    }
-    std::error_code error;
-    const std::filesystem::path path(std::u8string(host->begin(), host->end()));
-    std::filesystem::create_directories(path, error);
-    if (!error && std::filesystem::is_directory(path, error)) {
-        return true;
-    }
-    errno = error ? error.default_error_condition().value() : ENOTDIR;
-    return false;
-}
-
 }  // namespace vekdc::platform

@@ -79,10 +79,6 @@ struct FileStatus {
 };
 FileStatus file_status(const std::string& path);
 
-// Makes a folder and the folders above it that are missing (a drive path is
-// mapped first); false, with errno, when it cannot.
-bool make_folders(const std::string& folder);
-
 // Whether names that differ only in case name one file in `folder` (or,
 // while it does not exist, in the nearest folder above it that does): FAT,
 // exFAT, NTFS, SMB shares and ext4 folders made case-insensitive; every
@@ -118,6 +114,11 @@ struct InputFile::Opening {
     FileKind kind = FileKind::Missing;  // Regular exactly when there is a file
     int error = 0;                      // the system's reason when kind is Missing
 };
+
+// Makes the folder `path` and the folders above it that are missing. Paths
+// go through host_path(). 0 when it is a folder afterwards, else the
+// system's error number (ENOTDIR when something else has a name on the way).
+int make_folders(const std::string& path);
 
 // The leading bytes of a regular file or a pipe, for small files such as
 // keys. A pipe is read to its end (its writer is never left blocked); bytes

@@ -17,14 +17,10 @@ namespace vekdc::platform {
 
 namespace {
 
-std::filesystem::path fs_path(const std::string& path) {
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
-}
-
 // Removes a file this call linked, when the group cannot be completed.
 void remove_path(const std::string& path) {
     std::error_code ignored;
-    std::filesystem::remove(fs_path(path), ignored);
+    std::filesystem::remove(filesystem_path(path), ignored);
 }
 
 // ---------------------------------------------------------------- the marker's content
@@ -75,7 +71,7 @@ void undo_group(const std::string& folder, const std::vector<unsigned char>& con
     while (take_field(content, at, name) && take_field(content, at, bytes)) {
         const std::string path = folder + std::string(name.begin(), name.end());
         std::error_code error;
-        const auto status = std::filesystem::symlink_status(fs_path(path), error);
+        const auto status = std::filesystem::symlink_status(filesystem_path(path), error);
         if (error || !std::filesystem::is_regular_file(status)) {
             continue;
         }
@@ -99,7 +95,7 @@ NameUse name_use(const std::string& path, const std::vector<unsigned char>& byte
     const FileStatus status = file_status(path);
     if (status.kind == FileKind::Missing) {
         std::error_code error;
-        const auto own = std::filesystem::symlink_status(fs_path(path), error);
+        const auto own = std::filesystem::symlink_status(filesystem_path(path), error);
         if (status.error == ENOENT && own.type() == std::filesystem::file_type::not_found) {
             return NameUse::Free;
         }

@@ -1,5 +1,7 @@
 #include "platform/language.h"
 
+#include <atomic>
+
 #include "platform/environment.h"
 #include "platform/services.h"
 
@@ -27,6 +29,8 @@ constexpr NoticeText kNotices[] = {
 // The environment variables that name the language of messages, strongest first.
 constexpr const char* kLanguageVariables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
 
+std::atomic<Language> g_defaultLanguage{Language::English};
+
 std::string with_argument(std::string_view text, std::string_view argument) {
     std::string result(text);
     const std::size_t at = result.find("%s");
@@ -45,7 +49,11 @@ Language ui_language() {
             return value->starts_with("ja") ? Language::Japanese : Language::English;
         }
     }
-    return Language::English;
+    return g_defaultLanguage.load();
+}
+
+void set_default_ui_language(Language language) {
+    g_defaultLanguage.store(language);
 }
 
 std::string notice(std::string_view japanese, std::string_view argument) {

@@ -12,8 +12,14 @@ enum class Language { Japanese, English };
 
 // The first of LANGUAGE, LC_ALL, LC_MESSAGES and LANG that is set and not
 // empty decides, as for every program of the system: Japanese when it starts
-// with "ja", English otherwise (also for "C" and "POSIX", and when none is set).
+// with "ja", English otherwise (also for "C" and "POSIX"). When none is set,
+// the default language decides: English, unless the program said otherwise.
 Language ui_language();
+
+// The language when no locale variable is set. The Windows window takes it
+// from the user's display language (GetUserDefaultUILanguage), since Windows
+// users set no locale variables; every other program keeps English.
+void set_default_ui_language(Language language);
 
 // A user-facing notice of the core in the user's language. `japanese` is the
 // notice as the program has always shown it, with "%s" where `argument` (a

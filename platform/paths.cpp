@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/environment.h"
@@ -7,6 +8,8 @@
 namespace vekdc::platform {
 
 std::string with_final_separator(std::string folder) {
+    // Windows reads both separators; the paths formed here show its own.
+    std::replace(folder.begin(), folder.end(), '/', kPathSeparator);
     if (!folder.empty() && !is_path_separator(folder.back())) {
         folder += kPathSeparator;
     }
@@ -121,6 +124,21 @@ std::string suffixed_name(std::string_view name, std::string_view suffix) {
 std::string folder_of(std::string_view path) {
     const auto slash = last_separator(path);
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+#ifndef _WIN32
+std::vector<std::string> expand_file_argument(const std::string& argument) {
+    return {argument};
+}
+#endif
+
+std::filesystem::path filesystem_path(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8_text(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 }  // namespace vekdc::platform

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vekdc::platform {
 
@@ -30,8 +32,8 @@ inline std::size_t last_separator(std::string_view path) {
     return path.find_last_of(kPathSeparators);
 }
 
-// A folder ready to have a name appended: with a final separator added when it
-// has none. "" stays "" (the current folder).
+// A folder ready to have a name appended: in the system's separators, with a
+// final separator added when it has none. "" stays "" (the current folder).
 std::string with_final_separator(std::string folder);
 
 // True for a path that starts with a drive letter, a colon and a backslash.
@@ -63,5 +65,20 @@ std::string suffixed_name(std::string_view name, std::string_view suffix);
 
 // The folder part of a path including its final separator ("" for a bare name).
 std::string folder_of(std::string_view path);
+
+// The files that a file argument of the command line names. On Windows,
+// where the shells leave wildcards to the program, `*` and `?` in the last
+// component of the path are matched against the names in its folder as
+// Windows programs do, case-insensitively; the matches come in the order of
+// their names, each with the folder as it was typed, and an argument that
+// matches nothing stands for itself (and is then named as missing). Elsewhere
+// the shell has done this: the argument itself.
+std::vector<std::string> expand_file_argument(const std::string& argument);
+
+// A path of the standard file system library made from UTF-8 text, and its
+// text in UTF-8: the library reads and writes plain strings in the system's
+// code page on Windows, which garbles every name outside it.
+std::filesystem::path filesystem_path(std::string_view utf8);
+std::string utf8_text(const std::filesystem::path& path);
 
 }  // namespace vekdc::platform

@@ -4,6 +4,7 @@
 // Qt, or a recorder in tests); everything else calls services().
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,11 @@ struct FileDialogRequest {
     std::string default_ext;   // appended when a typed name has no extension
     std::string initial_name;  // e.g. "*.key"
     std::string initial_dir;   // e.g. "./"
+    // When set, the dialog takes only a file that exists and of which this
+    // says nothing (an empty text); for any other it shows the text and
+    // stays open. Services whose dialog cannot stay open return the file
+    // all the same: whoever asked checks it again.
+    std::function<std::string(const std::string& path)> check;
 };
 
 class Services {

@@ -6,17 +6,12 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
-#include <array>
 #include <functional>
 #include <memory>
 
+#include "platform/lock_keys.h"
+
 namespace vekdc::platform {
-
-enum class LockKey { Kana, Caps, Num, Scroll };
-inline constexpr std::size_t kLockKeyCount = 4;
-
-// Which lights are on, indexed by LockKey.
-using LockKeyLights = std::array<bool, kLockKeyCount>;
 
 class LockKeyWatcher : public QObject, public QAbstractNativeEventFilter {
 public:

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QSettings>
 #include <QUrl>
@@ -95,6 +96,50 @@ QString qt_filter(const QString& label, const QString& patterns) {
                            : QStringLiteral("%1 (%2)").arg(shown, converted);
 }
 
+// Keeps a box at least as wide as its caption needs in a title bar: the
+// caption in bold, with room for the window's icon and its buttons. A narrow
+// box would otherwise have its caption cut by the window manager.
+void make_room_for_caption(QMessageBox& box) {
+    QFont title = box.font();
+    title.setBold(true);
+    const QFontMetrics metrics(title);
+    constexpr int kTitleBarButtons = 4;  // the icon, minimise, maximise, close
+    const int needed =
+        metrics.horizontalAdvance(box.windowTitle()) + kTitleBarButtons * 2 * metrics.height();
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+// A file dialog that takes only what its request's check allows: any other
+// choice is explained in a box, and the dialog stays open.
+class CheckedFileDialog : public QFileDialog {
+public:
+    CheckedFileDialog(QWidget* parent, const QString& caption, const QString& folder,
+                      std::function<std::string(const std::string&)> check)
+        : QFileDialog(parent, caption, folder), m_check(std::move(check)) {}
+
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (m_check && !chosen.isEmpty()) {
+            const std::string problem = m_check(QFile::encodeName(chosen.first()).toStdString());
+            if (!problem.empty()) {
+                QMessageBox box(QMessageBox::Warning, windowTitle(), from_utf8(problem),
+                                QMessageBox::Ok, this);
+                box.setTextFormat(Qt::PlainText);
+                make_room_for_caption(box);
+                box.exec();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    std::function<std::string(const std::string&)> m_check;
+};
+
 bool has_wildcard(const QString& name) {
     return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
 }
@@ -139,6 +184,7 @@ Answer QtServices::message_box(const std::string& text, const std::string& capti
     QMessageBox box(qt_icon(icon), from_utf8(caption), from_utf8(text), qt_buttons(buttons),
                     owner_window());
     box.setTextFormat(Qt::PlainText);
+    make_room_for_caption(box);
     switch (box.exec()) {
         case QMessageBox::Ok:
             return Answer::Ok;
@@ -167,11 +213,12 @@ std::optional<std::string> QtServices::open_file(const FileDialogRequest& reques
     if (QApplication::instance() == nullptr) {
         return std::nullopt;
     }
-    QFileDialog dialog(owner_window(), from_utf8(request.title),
-                       dialog_folder(request.initial_dir));
+    CheckedFileDialog dialog(owner_window(), from_utf8(request.title),
+                             dialog_folder(request.initial_dir), request.check);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // A typed name need not exist yet; whoever reads the file reports that.
-    dialog.setFileMode(QFileDialog::AnyFile);
+    // Without a check a typed name need not exist yet: whoever reads the file
+    // reports that. With one, only an existing file is taken.
+    dialog.setFileMode(request.check ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     QStringList filters = qt_name_filters(request.filter);
     const QString initial = from_utf8(request.initial_name);
     QString selected_filter;

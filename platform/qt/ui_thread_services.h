@@ -5,23 +5,16 @@
 // another thread is touching the window.
 #pragma once
 
-#include "platform/services.h"
+#include "platform/forwarding_services.h"
 
 namespace vekdc::platform {
 
-class UiThreadServices : public Services {
+class UiThreadServices : public ForwardingServices {
 public:
-    explicit UiThreadServices(Services& inner) : inner_(inner) {}
+    using ForwardingServices::ForwardingServices;
 
-    Answer message_box(const std::string& text, const std::string& caption, Buttons buttons,
-                       Icon icon) override;
-    std::optional<std::string> open_file(const FileDialogRequest& request) override;
-    void run_program(const std::string& command_line) override;
-    void shell_open(const std::string& path, const std::string& working_dir) override;
-    [[noreturn]] void exit_program(int status) override;
-
-private:
-    Services& inner_;
+protected:
+    bool carry_out(const std::function<void()>& call) override;
 };
 
 }  // namespace vekdc::platform

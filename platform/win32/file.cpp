@@ -92,7 +92,10 @@ FileStatus file_status(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) == 0) {
         win32::set_errno_from_last_error();
-        status.error = errno;
+        // No file has a name with a wildcard: a pattern that matched nothing
+        // (expand_file_argument) is missing, not an invalid argument.
+        status.error =
+            errno == EINVAL && host->find_first_of("*?") != std::string::npos ? ENOENT : errno;
         return status;
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {

@@ -65,21 +65,26 @@ std::string narrow(std::wstring_view utf16) {
     return utf8;
 }
 
+std::wstring full_path(const std::wstring& path) {
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return std::wstring();
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    full.resize(length < needed ? length : 0);
+    return full;
+}
+
 std::wstring wide_path(std::string_view utf8_path) {
     std::wstring wide = widen(utf8_path);
     if (wide.size() < kLongPath || wide.starts_with(L"\\\\?\\")) {
         return wide;
     }
-    const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) {
+    const std::wstring full = full_path(wide);
+    if (full.empty()) {
         return wide;
     }
-    std::wstring full(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) {
-        return wide;
-    }
-    full.resize(length);
     if (full.starts_with(L"\\\\")) {
         return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
     }

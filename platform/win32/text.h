@@ -11,6 +11,9 @@ namespace vekdc::platform::win32 {
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view utf16);
 
+// The absolute form of a path (GetFullPathNameW); empty when there is none.
+std::wstring full_path(const std::wstring& path);
+
 // A path for the wide file functions. One too long for the classic limit of
 // 260 characters is made absolute and given the \\?\ prefix, which lifts the
 // limit; a shorter one is only converted.

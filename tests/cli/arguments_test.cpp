@@ -196,6 +196,21 @@ TEST(ParseArguments, ReadsEveryValueAndFlag) {
     EXPECT_EQ(keyset.files.size(), 6u);
 }
 
+// Only file arguments stand for other files (on Windows, wildcards), and
+// they are expanded before their number is judged.
+TEST(ParseArguments, OnlyFileArgumentsAreExpanded) {
+    const file_expander twice = [](const std::string& file) {
+        return words{file + "1", file + "2"};
+    };
+    const auto decode = std::get<parsed_command>(
+        parse_arguments({"decode", "-k", "*.key", "-o", "o*", "--", "*.vek"}, twice));
+    EXPECT_EQ(decode.keys, words{"*.key"});
+    EXPECT_EQ(decode.output, "o*");
+    EXPECT_EQ(decode.files, (words{"*.vek1", "*.vek2"}));
+    const auto keyset = std::get<parsed_command>(parse_arguments({"keyset", "a", "b", "c"}, twice));
+    EXPECT_EQ(keyset.files.size(), 6u);
+}
+
 TEST(ParseArguments, AnswersHelpAndVersion) {
     const struct {
         words arguments;
@@ -207,6 +222,10 @@ TEST(ParseArguments, AnswersHelpAndVersion) {
         {{"help", "check"}, "check"},
         {{"check", "--help"}, "check"},
         {{"decode", "-h", "--bogus"}, "decode"},
+        {{"/?"}, ""},
+        {{"decode", "/?"}, "decode"},
+        {{"help", "help"}, "help"},
+        {{"help", "/?"}, "help"},
     };
     for (const auto& c : cases) {
         const parse_result result = parse_arguments(c.arguments);
@@ -252,6 +271,10 @@ TEST(HelpText, ShowsEveryOptionTheParserTakes) {
             }
         }
     }
+}
+
+TEST(HelpText, TheHelpCommandHasAHelpOfItsOwn) {
+    EXPECT_EQ(help_text("help").rfind("Usage: vekdc-cli help [COMMAND]\n", 0), 0u);
 }
 
 TEST(HelpText, ProgramHelpNamesEveryCommandAndStatus) {

@@ -251,7 +251,7 @@ const status_case kStatusCases[] = {
      {"a.txt"}},
     {"decode, the output folder is a file",
      {"decode", "-k", "{B}", "-o", "{d}/a.txt", "{d}/junk.vek", "{d}/a.vek"},
-     test::kStatusMinusOne,
+     255,
      {"VekDC: dec out file open error: {d}/a.txt: Not a directory\n"},
      {}},
     {"decode, a missing key",
@@ -280,7 +280,7 @@ const status_case kStatusCases[] = {
     {"encode, two inputs give one output",
      {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/a.doc"},
      1,
-     {"{d}/a.txt and {d}/a.doc would both be encoded to {d}/out{s}a.vek"},
+     {"{d}/a.txt and {d}/a.doc would both be encoded to {d}{s}out{s}a.vek"},
      {}},
     {"encode, a missing input",
      {"encode", "-k", "{B}", "-o", "{d}/out", "{d}/a.txt", "{d}/gone.txt"},
@@ -316,7 +316,7 @@ const status_case kStatusCases[] = {
      {"a.vek"}},
     {"encode, the output folder is a file",
      {"encode", "-k", "{B}", "-o", "{d}/a.txt", "{d}/a.doc"},
-     test::kStatusMinusOne,
+     255,
      {"VekDC: enc out file open error: {d}/a.txt: Not a directory\n"},
      {}},
     // check
@@ -784,24 +784,6 @@ TEST_F(CliTest, ManyViewersWithoutATerminalOpenNone) {
     EXPECT_EQ(opener.received(), dir / "one/p0.gif\n");
 }
 
-TEST_F(CliTest, NamesInAnyScriptRoundTrip) {
-    const std::string plain = folder("平文");
-    const std::string enc = folder("暗号");
-    const std::string out = folder("復号");
-    const std::string content = test::pattern_bytes(3000, 12);
-    test::write_file(plain + test::kSep + "日本語のメモ.txt", content);
-    const ProcessResult encoded =
-        cli({"encode", "-k", key_B, "-o", enc, plain + test::kSep + "日本語のメモ.txt"});
-    ASSERT_EQ(encoded.status, 0) << encoded.err;
-    EXPECT_EQ(encoded.out, plain + test::kSep + "日本語のメモ.txt -> " + enc + test::kSep +
-                               "日本語のメモ.vek\n");
-    const ProcessResult decoded =
-        cli({"decode", "-k", key_B, "-o", out, enc + test::kSep + "日本語のメモ.vek"});
-    ASSERT_EQ(decoded.status, 0) << decoded.err;
-    EXPECT_EQ(test::names_in(out), std::vector<std::string>{"日本語のメモ.txt"});
-    EXPECT_EQ(test::read_file(out + test::kSep + "日本語のメモ.txt"), content);
-}
-
 TEST_F(CliTest, AKilledDecodeLeavesNothingBehind) {
     // A long clear rest, almost all of it a hole, keeps the decoder copying
     // long enough to be stopped in the middle.
@@ -837,6 +819,102 @@ TEST_F(CliTest, AKilledDecodeLeavesNothingBehind) {
 }
 
 #endif
+
+TEST_F(CliTest, NamesInAnyScriptRoundTrip) {
+    const std::string plain = folder("平文");
+    const std::string enc = folder("暗号");
+    const std::string out = folder("復号");
+    const std::string content = test::pattern_bytes(3000, 12);
+    test::write_file(plain + test::kSep + "日本語のメモ.txt", content);
+    const ProcessResult encoded =
+        cli({"encode", "-k", key_B, "-o", enc, plain + test::kSep + "日本語のメモ.txt"});
+    ASSERT_EQ(encoded.status, 0) << encoded.err;
+    EXPECT_EQ(encoded.out, plain + test::kSep + "日本語のメモ.txt -> " + enc + test::kSep +
+                               "日本語のメモ.vek\n");
+    const ProcessResult decoded =
+        cli({"decode", "-k", key_B, "-o", out, enc + test::kSep + "日本語のメモ.vek"});
+    ASSERT_EQ(decoded.status, 0) << decoded.err;
+    EXPECT_EQ(test::names_in(out), std::vector<std::string>{"日本語のメモ.txt"});
+    EXPECT_EQ(test::read_file(out + test::kSep + "日本語のメモ.txt"), content);
+}
+
+#ifdef _WIN32
+// cmd.exe and PowerShell leave wildcards to the program, as Windows users
+// know; a pattern that matches nothing is named like a missing file.
+TEST_F(CliTest, WildcardsInFileArgumentsNameTheFilesThatMatch) {
+    const std::string enc = folder("enc");
+    for (const char* name : {"a.txt", "b.doc"}) {
+        test::write_file(dir / name, test::pattern_bytes(200, name[0]));
+        ASSERT_EQ(cli({"encode", "-k", key_B, "-o", enc, dir / name}).status, 0);
+    }
+    const ProcessResult r =
+        cli({"decode", "-k", key_B, "-o", dir / "out", enc + "\\*.vek", enc + "\\*.none"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(enc + "\\*.none: No such file or directory"), std::string::npos) << r.err;
+    EXPECT_EQ(test::names_in(dir / "out"), (std::vector<std::string>{"a.txt", "b.doc"}));
+}
+
+// On Windows drive letters are the system's own: without --drive-d or
+// VEKDC_DRIVE_D keyset writes to the drive D: itself, as README says, instead
+// of refusing. No test writes to a real drive: run where D: does not exist.
+TEST_F(CliTest, KeysetWithoutAFolderForDriveDUsesTheDriveItself) {
+    if (test::exists("D:\\")) {
+        GTEST_SKIP() << "this machine has a drive D:";
+    }
+    test::ScopedEnvironment no_folder({{"VEKDC_DRIVE_D", std::nullopt}});
+    std::vector<std::string> keyset{"keyset"};
+    for (int i = 0; i < 6; ++i) {
+        keyset.push_back(dir / "a.txt");
+    }
+    const ProcessResult r = cli(keyset);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vekdc-cli: the folder for drive D: D:\\ does not exist; create it first\n");
+}
+#endif
+
+// Folders named in any script, given to every command that takes one; the
+// output folders are not made beforehand. On Windows the folder checks once
+// read such names in the ANSI code page.
+TEST_F(CliTest, FoldersNamedInAnyScriptAreFoundAndMade) {
+    test::write_file(dir / "メモ.txt", test::pattern_bytes(300, 7));
+    test::make_folder(dir / "鍵");
+    ASSERT_EQ(cli({"encode", "-k", key_B, "-o", dir.path(), dir / "メモ.txt"}).status, 0);
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;  // "{d}" stands for the test's folder
+        int status;
+        std::string written;  // below {d}, or the message on standard error
+    } cases[] = {
+        {"keygen into an existing folder",
+         {"keygen", "--create-b", "--random", "-d", "{d}/鍵"},
+         0,
+         "鍵"},
+        {"encode into a new folder two levels down",
+         {"encode", "-k", key_B, "-o", "{d}/出力/下", "{d}/メモ.txt"},
+         0,
+         "出力/下/メモ.vek"},
+        {"decode into a file",
+         {"decode", "-k", key_B, "-o", "{d}/メモ.txt", "{d}/メモ.vek"},
+         255,
+         "{d}/メモ.txt: Not a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments;
+        for (const std::string& argument : c.arguments) {
+            arguments.push_back(with_places(argument, {{"{d}", dir.path()}}));
+        }
+        const ProcessResult r = cli(arguments);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (c.status == 0) {
+            EXPECT_TRUE(test::exists(dir / c.written)) << r.err;
+        } else {
+            EXPECT_NE(r.err.find(with_places(c.written, {{"{d}", dir.path()}})), std::string::npos)
+                << r.err;
+        }
+    }
+    EXPECT_EQ(test::names_in(dir / "鍵").size(), 2u);
+}
 
 TEST_F(CliTest, UsageErrorsExitWith64) {
     const std::vector<std::vector<std::string>> bad = {

@@ -6,6 +6,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
 namespace vekdc::cli {
 namespace {
 
@@ -49,12 +52,36 @@ TEST(CliServices, EveryMessageFirstErasesTheProgressLine) {
         << text;
 }
 
+// Windows would report the engine's exit(-1) as -1, which a batch file's
+// `if errorlevel 1` reads as success.
+TEST(CliServicesDeathTest, TheEnginesExitStatusesAreReportedAsOnPosixSystems) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        int engine_status;
+        int reported;
+    } cases[] = {{-1, 255}, {-2, 254}, {0, 0}, {1, 1}};
+    for (const auto& c : cases) {
+        cli_services services(false, false);
+        EXPECT_EXIT(services.exit_program(c.engine_status), testing::ExitedWithCode(c.reported), "")
+            << c.engine_status;
+    }
+}
+
 TEST(CliServices, AbsolutePathsNeverLookLikeOptions) {
     for (const char* name : {"-x.gif", "--help.jpg", "a/-b.wav", "/tmp/-c.ttf"}) {
         const std::filesystem::path absolute = absolute_path(name);
         EXPECT_TRUE(absolute.is_absolute()) << absolute;
         EXPECT_NE(absolute.string().front(), '-') << absolute;
         EXPECT_EQ(absolute.filename(), std::filesystem::path(name).filename()) << absolute;
+    }
+}
+
+// What a viewer is given for a decoded file: on Windows the name once came
+// out in the system's code page.
+TEST(CliServices, AbsolutePathsKeepNamesInAnyScript) {
+    const std::string here = platform::utf8_text(std::filesystem::current_path());
+    for (const char* name : {"写真.gif", "Ünïcödé.wav"}) {
+        EXPECT_EQ(absolute_path(name), here + test::kSep + name);
     }
 }
 

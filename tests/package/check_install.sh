@@ -34,7 +34,6 @@ if [ "${VEKDC_GUI:-ON}" = ON ]; then
         "share/mime/packages/$id.xml"
         "share/metainfo/$id.metainfo.xml"
         share/man/man1/vekdc.1.gz
-        share/vekdc/translations/vekdc_en.qm
     )
     for size in ${VEKDC_ICON_SIZES:?}; do
         expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
@@ -52,7 +51,6 @@ allowed_patterns=(
     'share/icons/hicolor/*/apps/*.png'
     'share/man/man[1-8]/*.[1-8].gz'
     'share/bash-completion/completions/*'
-    'share/vekdc/translations/*.qm'
     'share/doc/vekdc/*'
 )
 

@@ -46,6 +46,25 @@ TEST(UiLanguage, FollowsTheLocaleVariablesInTheirOrder) {
     }
 }
 
+TEST(UiLanguage, TheDefaultDecidesOnlyWhereNoVariableIsSet) {
+    ScopedEnvironment environment(
+        {{"LANGUAGE", std::nullopt}, {"LC_ALL", std::nullopt}, {"LC_MESSAGES", std::nullopt}});
+    struct row {
+        std::optional<std::string> lang;
+        Language expected;
+    };
+    const row rows[] = {{std::nullopt, Language::Japanese},
+                        {"en_US.UTF-8", Language::English},
+                        {"C", Language::English}};
+    set_default_ui_language(Language::Japanese);
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.lang.value_or("(not set)"));
+        ScopedEnvironment lang({{"LANG", r.lang}});
+        EXPECT_EQ(ui_language(), r.expected);
+    }
+    set_default_ui_language(Language::English);
+}
+
 struct NoticeCase {
     std::string_view japanese;
     const char* argument;

@@ -13,6 +13,7 @@
 #include "platform/console_services.h"
 #include "platform/environment.h"
 #include "platform/file.h"
+#include "platform/file_filter.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 #include "platform/runtime.h"
@@ -100,8 +101,10 @@ TEST(Paths, SeparatorsAreThePlatformsOwn) {
     EXPECT_EQ(is_path_separator('\\'), kDrivesAreNative);
     EXPECT_EQ(with_final_separator(""), "");  // the current folder stays ""
     EXPECT_EQ(with_final_separator("out"), "out" + test::kSep);
-    EXPECT_EQ(with_final_separator("out/"), "out/");
+    EXPECT_EQ(with_final_separator("out/"), "out" + test::kSep);
     EXPECT_EQ(with_final_separator("out\\"), kDrivesAreNative ? "out\\" : "out\\/");
+    // Paths formed from a folder show the system's separator only.
+    EXPECT_EQ(with_final_separator("keys/b"), "keys" + test::kSep + "b" + test::kSep);
 }
 
 TEST(Environment, SetsReadsAndRemovesVariables) {
@@ -121,6 +124,31 @@ TEST(Launch, RecognisesTheFixedProgramsOnly) {
     EXPECT_EQ(fixed_program_argument(std::string(kExternalViewerProgram) + " x.wmf"), "x.wmf");
     EXPECT_EQ(fixed_program_argument("rm -rf /tmp/x"), std::nullopt);
     EXPECT_EQ(fixed_program_argument(kBrowserProgram), std::nullopt);
+}
+
+TEST(FileFilters, ReadPairsAndSingleLabels) {
+    using Filters = std::vector<FileFilter>;
+    const struct {
+        const char* filter;
+        Filters expected;
+    } cases[] = {
+        {"Vekキーファイル|*.key|すべて|*.*||",
+         {{"Vekキーファイル", {"*.key"}}, {"すべて", {"*.*"}}}},
+        {"vek file (*.vek)|*.vek| encrypted file (*.encrypted)|*.encrypted | all files (*.*)|*.*||",
+         {{"vek file (*.vek)", {"*.vek"}},
+          {"encrypted file (*.encrypted)", {"*.encrypted"}},
+          {"all files (*.*)", {"*.*"}}}},
+        {"key file (*.key)", {{"key file (*.key)", {"*.key"}}}},
+        {" keys ", {{"keys", {}}}},
+        {"text|*.txt; *.doc;||", {{"text", {"*.txt", "*.doc"}}}},
+        {"a|*.a|b|*.b", {{"a", {"*.a"}}, {"b", {"*.b"}}}},
+        {"a|*.a|b", {{"a", {"*.a"}}}},
+        {"a||b|*.b||", {{"a", {}}, {"b", {"*.b"}}}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parse_file_filter(c.filter), c.expected) << c.filter;
+    }
 }
 
 TEST(ConsoleServices, BoxesGoToStandardErrorAndQuestionsTakePresetAnswers) {
@@ -157,7 +185,7 @@ TEST(RecordingServices, InstallsForItsScopeAndRecordsEverything) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(services().message_box("q", "c", Buttons::YesNo, Icon::Question), Answer::No);
         testing::internal::GetCapturedStderr();
-        EXPECT_EQ(services().open_file({"t", "f", "key", "*.key", "./"}), "/x.key");
+        EXPECT_EQ(services().open_file({"t", "f", "key", "*.key", "./", {}}), "/x.key");
         services().run_program("prog arg");
         services().shell_open("d:\\log_boot.txt", "c:\\windows\\temp\\");
         ASSERT_EQ(recorder->boxes.size(), 1u);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/win32/text.h"
 #include "tests/support/test_support.h"
 
@@ -89,6 +90,34 @@ TEST(Win32Files, PathsBeyondTheClassicLimitWork) {
     char bytes[4] = {};
     ASSERT_TRUE(in->read_at(bytes, 4, 0));
     EXPECT_EQ(std::string(bytes, 4), "deep");
+}
+
+// Neither cmd.exe nor PowerShell expands wildcards for a program.
+TEST(Win32Arguments, WildcardsInTheLastComponentNameTheFilesThatMatch) {
+    TempDir dir;
+    for (const char* name : {"a.vek", "B.VEK", "c.vekx", "ノート.vek", "readme"}) {
+        test::write_file(dir / name, "x");
+    }
+    test::make_folder(dir / "sub");
+    const std::string d = dir.path();
+    const struct {
+        std::string argument;
+        std::vector<std::string> files;
+    } cases[] = {
+        // Any case; not c.vekx, whose short name C~1.VEK Windows would match.
+        {d + "\\*.vek", {d + "\\B.VEK", d + "\\a.vek", d + "\\ノート.vek"}},
+        {d + "/?.VEK", {d + "/B.VEK", d + "/a.vek"}},
+        {d + "\\*",
+         {d + "\\B.VEK", d + "\\a.vek", d + "\\c.vekx", d + "\\readme", d + "\\sub",
+          d + "\\ノート.vek"}},
+        {d + "\\r*.*", {d + "\\readme"}},          // ".*" also matches no extension
+        {d + "\\*.none", {d + "\\*.none"}},        // nothing matches: the argument itself
+        {d + "\\s*\\a.vek", {d + "\\s*\\a.vek"}},  // only the last component
+        {d + "\\a.vek", {d + "\\a.vek"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(expand_file_argument(c.argument), c.files) << c.argument;
+    }
 }
 
 }  // namespace

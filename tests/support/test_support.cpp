@@ -29,12 +29,11 @@ namespace {
 
 // Paths are UTF-8 text throughout the tests, whatever the system's code page.
 fs::path fs_path(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+    return platform::filesystem_path(utf8);
 }
 
 std::string utf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return platform::utf8_text(path);
 }
 
 // ---- folders shared with death-test children

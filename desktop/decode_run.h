@@ -1,0 +1,105 @@
+// One decode job on a worker thread (std::thread), with the counters a
+// window reads while it waits, the program-wide key cache, the check of the
+// listed files before a run, and the texts that report a run.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Common/matrix/matrix.h"
+#include "engine/job_options.h"
+#include "engine/matrix_cipher.h"
+
+namespace vekdc::desktop {
+
+class decode_run : public job_observer {
+public:
+    struct snapshot {
+        std::size_t files = 0;    // files of the job
+        std::size_t written = 0;  // decoded and written
+        std::size_t refused = 0;  // not written (a wrong key)
+        std::uint64_t bytes_done = 0;
+        std::uint64_t bytes_total = 0;
+        bool stopped = false;  // the job stopped at a request
+        // Share of the work done, by bytes (by files when the files are empty).
+        int percent() const;
+        // Files the job has finished with, written or refused.
+        std::size_t done() const { return written + refused; }
+    };
+
+    // `sizes`: the byte size of each file of the job, in job order.
+    decode_run(CMatrixCipher& engine, job_options job, std::vector<std::uint64_t> sizes);
+    ~decode_run() override;
+    decode_run(const decode_run&) = delete;
+    decode_run& operator=(const decode_run&) = delete;
+
+    // Runs the job on a thread of its own; `finished` is called on that
+    // thread when run_job has returned (a window wakes its own thread there).
+    void start(std::function<void()> finished);
+    // Waits for the thread, after `finished` was called.
+    void join();
+    // Any thread: the job stops after the current file, or inside a large one.
+    void request_stop() { m_stop.store(true); }
+    snapshot progress() const;
+
+    void file_started(job_step step, std::size_t index, const std::string& path) override;
+    void file_written(job_step step, std::size_t index, const std::string& path,
+                      const std::string& written_path) override;
+    void file_refused(job_step step, std::size_t index, const std::string& path) override;
+    void file_progress(job_step step, std::size_t index, std::uint64_t done,
+                       std::uint64_t total) override;
+    bool stop_requested() override { return m_stop.load(); }
+    void job_stopped(job_step step, std::size_t index) override;
+
+private:
+    void file_done(std::size_t index);
+
+    CMatrixCipher& m_engine;
+    job_options m_job;
+    const std::vector<std::uint64_t> m_sizes;
+    std::uint64_t m_total = 0;
+    std::atomic<std::size_t> m_written{0};
+    std::atomic<std::size_t> m_refused{0};
+    std::atomic<std::uint64_t> m_bytesBefore{0};  // sizes of the files done
+    std::atomic<std::uint64_t> m_bytesCurrent{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_stopped{false};
+    std::thread m_worker;
+};
+
+// The key read by the first decode of the program run, kept until the
+// process ends: later decodes use it whatever key file is chosen meanwhile.
+class key_cache {
+public:
+    // The kept key, or nullptr before the first decode has read one.
+    static Matrix key();
+    // The kept key, read from `key_path` first when there is none yet. With
+    // no key and no path: the restart notice, then the end of the program
+    // (status 1); a missing or short key file ends it with the reader's message.
+    static Matrix load(const std::string& key_path);
+    // Forgets the key (tests start each case from a fresh process state).
+    static void reset();
+};
+
+// Why a file cannot serve as the key: empty when it is a readable regular
+// file that holds a whole key (a shorter one would end the program at the
+// first decode); else the reason, in the user's language.
+std::string key_file_problem(const std::string& path);
+
+// The pre-check of a run: every listed file is looked at (header and cipher
+// block only; a pipe is never waited on). The entries that would end the
+// program inside the engine (folders, missing or unreadable files, pipes and
+// devices, files that are not encrypted files or of an unknown type) are
+// named in one message box, and the result is false. Otherwise true, with
+// each file's size in `sizes`.
+bool check_listed_files(const std::vector<std::string>& files, std::vector<std::uint64_t>& sizes);
+
+// What the status bar says while a run goes on and when it has ended.
+std::string progress_text(const decode_run::snapshot& progress);
+std::string summary_text(const decode_run::snapshot& end);
+
+}  // namespace vekdc::desktop
