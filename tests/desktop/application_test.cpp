@@ -2,16 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "desktop/application.h"
-#include "desktop/texts.h"
 #include "tests/desktop/desktop_support.h"
 #include "tests/support/test_support.h"
 
 namespace vekdc::desktop {
 namespace {
 
-std::string ja(text_id id) {
-    return std::string(text_in(platform::Language::Japanese, id));
-}
+using test::ja;
 
 // Notes how many key dialogs had opened when the window was shown.
 class watching_session : public test::desktop_session {

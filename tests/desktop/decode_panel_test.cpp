@@ -10,7 +10,6 @@
 #endif
 
 #include "desktop/decode_panel.h"
-#include "desktop/texts.h"
 #include "engine/matrix_cipher.h"
 #include "tests/desktop/desktop_support.h"
 #include "tests/support/test_support.h"
@@ -18,14 +17,11 @@
 namespace vekdc::desktop {
 namespace {
 
+using test::ja;
 using test::kSep;
 
 constexpr unsigned kFirstKeySeed = 4711;
 constexpr unsigned kOtherKeySeed = 90210;
-
-std::string ja(text_id id) {
-    return std::string(text_in(platform::Language::Japanese, id));
-}
 
 class DecodePanelTest : public testing::Test {
 protected:

@@ -12,6 +12,10 @@ std::string key(std::string_view section, std::string_view name) {
 
 }  // namespace
 
+std::string ja(desktop::text_id id) {
+    return std::string(desktop::text_in(platform::Language::Japanese, id));
+}
+
 std::optional<std::string> memory_settings::read(std::string_view section, std::string_view name) {
     const auto found = values.find(key(section, name));
     return found != values.end() ? std::optional(found->second) : std::nullopt;

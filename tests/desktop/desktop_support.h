@@ -12,10 +12,14 @@
 #include "desktop/decode_panel.h"
 #include "desktop/document.h"
 #include "desktop/drive_tree.h"
+#include "desktop/texts.h"
 #include "desktop/window.h"
 #include "testing/recording_services.h"
 
 namespace vekdc::test {
+
+// A text of the window as the tests see it, in Japanese whatever the locale.
+std::string ja(desktop::text_id id);
 
 // Settings in memory; writes are counted.
 class memory_settings : public desktop::settings_store {

@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "desktop/drive_tree.h"
-#include "desktop/texts.h"
 #include "tests/desktop/desktop_support.h"
 #include "tests/support/test_support.h"
 #include "vekdc/version.h"
@@ -13,11 +12,8 @@
 namespace vekdc::desktop {
 namespace {
 
+using test::ja;
 using test::kSep;
-
-std::string ja(text_id id) {
-    return std::string(text_in(platform::Language::Japanese, id));
-}
 
 class DriveTreeTest : public testing::Test {
 protected:
