@@ -14,13 +14,13 @@
 
 #include <gtest/gtest.h>
 
-#include "testing/recording_services.h"
 #include "platform/win32/gui_services.h"
 #include "platform/win32/lock_keys.h"
 #include "platform/win32/metrics.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/text.h"
 #include "platform/win32/ui_thread_services.h"
+#include "testing/recording_services.h"
 #include "tests/support/test_support.h"
 #include "tests/support/win32_gui.h"
 
@@ -94,8 +94,12 @@ TEST(GuiServices, FileDialogShowsTheRequestAndReturnsTheNameTyped) {
          IDOK,
          {L"", folder, L"", {L"Vekキーファイル", L"すべて"}, 0},
          keys / "mykey.key"},
-        {{"鍵ファイル", "vek file (*.vek)|*.vek|key file (*.key)|*.key||", "key", "*.key",
-          keys.path(), {}},
+        {{"鍵ファイル",
+          "vek file (*.vek)|*.vek|key file (*.key)|*.key||",
+          "key",
+          "*.key",
+          keys.path(),
+          {}},
          L"k.key",
          IDOK,
          {L"鍵ファイル", folder, L"", {L"vek file (*.vek)", L"key file (*.key)"}, 1},
@@ -202,31 +206,6 @@ TEST(UiThreadServices, AWorkersCallsAreCarriedOutOnTheWindowsThread) {
         EXPECT_NE(worker_thread, ::GetCurrentThreadId());
         EXPECT_EQ(recorder.thread, ::GetCurrentThreadId());
     }
-}
-
-TEST(UiThreadServices, AWorkersQuestionIsAModalBoxOfTheWindow) {
-    TestWindow window;
-    GuiServices services;
-    services.set_owner(window.get());
-    UiThreadServices marshalled(services);
-    DWORD box_thread = 0;
-    HWND owner = nullptr;
-    bool window_enabled = true;
-    const DialogAnswerer answerer([&](HWND box) {
-        box_thread = ::GetWindowThreadProcessId(box, nullptr);
-        owner = ::GetWindow(box, GW_OWNER);
-        window_enabled = ::IsWindowEnabled(window.get()) != 0;
-        test::press(box, IDNO);
-    });
-    Answer answer = Answer::Failed;
-    test::on_worker([&] {
-        answer =
-            marshalled.message_box("開きますか？", kDecoderCaption, Buttons::YesNo, Icon::Question);
-    });
-    EXPECT_EQ(answer, Answer::No);
-    EXPECT_EQ(box_thread, ::GetCurrentThreadId());
-    EXPECT_EQ(owner, window.get());
-    EXPECT_FALSE(window_enabled);
 }
 
 TEST(UiThreadServicesDeathTest, AWorkerEndsTheProgramFromTheWindowsThread) {
