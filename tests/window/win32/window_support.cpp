@@ -113,16 +113,6 @@ void WindowSession::answer(HWND box) {
     press(box, shown.file_dialog ? IDCANCEL : yes_no ? IDNO : IDOK);
 }
 
-std::vector<std::wstring> WindowSession::box_texts() const {
-    std::vector<std::wstring> texts;
-    for (const ShownBox& box : boxes) {
-        if (!box.file_dialog) {
-            texts.push_back(box.text);
-        }
-    }
-    return texts;
-}
-
 void WindowSession::click(int id) {
     ::SendMessageW(panel().Form(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(item(id)));

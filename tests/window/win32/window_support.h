@@ -90,8 +90,6 @@ public:
     // answered (without a plan: OK, No, or Cancel for a file dialog).
     std::vector<ShownBox> boxes;
     std::deque<BoxAnswer> answers;
-    // The message boxes' texts, in order.
-    std::vector<std::wstring> box_texts() const;
 
     NotingServices services;
 
