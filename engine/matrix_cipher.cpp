@@ -263,7 +263,7 @@ entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A
     std::string written;
     const progress_watch watch = watch_for(job_step::encode, index, observer);
     const coding_extras extras = extras_for(job, written, watch);
-    if (path.empty()) {
+    if (path.empty() && !o.skip_unusable_files) {
         std::string unused;
         encode_file(unused, job.encode_folder, A, coding_mode::batch, true, o.clear_prefix_length,
                     o.header_extra, extras, &check);  // the encoder's refusal of a missing name
@@ -330,7 +330,7 @@ entry_outcome decode_entry(const std::string& path, const job_run& job, bool vie
     std::string written;
     const progress_watch watch = watch_for(job_step::decode, index, observer);
     const coding_extras extras = extras_for(job, written, watch);
-    if (path.empty()) {
+    if (path.empty() && !job.options.skip_unusable_files) {
         std::string unused;
         std::string folder = job.decode_folder;
         decode_file(unused, folder, job.B.get(), job.J_inv(), stem, extension, coding_mode::batch,

@@ -146,6 +146,10 @@ TEST_F(DecodePanelTest, NamesTheFilesItCannotDecodeAndDecodesTheOthers) {
         {"not encrypted",
          {deep + kSep + "plain.vek"},
          deep + kSep + "plain.vek: " + ja(text_id::problem_not_encrypted)},
+        // →リストに追加 with nothing selected lists an empty path.
+        {"an empty path",
+         {""},
+         ": " + ja(text_id::problem_missing) + " (" + std::strerror(ENOENT) + ")"},
         {"more than a box names", many,
          deep + kSep + "gone_29.vek: " + ja(text_id::problem_missing) + " (" +
              std::strerror(ENOENT) + ")\n" + format(ja(text_id::and_more), {"2"})},
