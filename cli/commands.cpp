@@ -70,10 +70,11 @@ public:
         ++refused_;
         finished();
     }
-    void file_unusable(job_step /*step*/, std::size_t /*index*/,
-                       const std::string& /*path*/) override {
+    bool file_unusable(job_step /*step*/, std::size_t /*index*/, const std::string& /*path*/,
+                       file_problem /*problem*/, int /*error_number*/) override {
         ++unusable_;
         finished();
+        return false;
     }
     void key_written(const std::string& path) override {
         ++keys_;

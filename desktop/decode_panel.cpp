@@ -178,10 +178,6 @@ int decode_panel::StartDecode() {
         return -1;
     }
     const std::vector<std::string> paths = doc.m_fileList.paths();
-    std::vector<std::uint64_t> sizes;
-    if (!check_listed_files(paths, sizes)) {
-        return -1;  // the list stays for the user to mend
-    }
 
     SetPanelColor(kBusyColour.red, kBusyColour.green, kBusyColour.blue);
     ShowNotice(std::string(text(text_id::decode_starts)));
@@ -189,14 +185,19 @@ int decode_panel::StartDecode() {
     doc.m_bDecoding = 1;
     m_cancelBeforeStart = false;
     SetRunning(true);
+    std::vector<decode_run::skipped_file> skipped;
     const decode_run::snapshot end =
-        RunDecodeJob(paths, doc.m_strOutDir, doc.m_strKeyPath, std::move(sizes));
+        RunDecodeJob(paths, doc.m_strOutDir, doc.m_strKeyPath, skipped);
     SetRunning(false);
     doc.m_bDecoding = 0;
 
     SetProgress(0);
     SetPanelColor(kIdleColour.red, kIdleColour.green, kIdleColour.blue);
     ClearFileList();
+    // The files that cannot be decoded stay listed for the user to mend.
+    for (const decode_run::skipped_file& file : skipped) {
+        AddFileToList(file.path);
+    }
     if (end.stopped) {
         // What was not reached stays listed, so that the run can be resumed.
         for (std::size_t i = end.done(); i < paths.size(); ++i) {
@@ -205,6 +206,7 @@ int decode_panel::StartDecode() {
     }
     doc.SetStatusText(summary_text(end));
     doc.Announce(summary_text(end));
+    report_skipped_files(skipped);
     if (m_closeAfterRun) {
         m_closeAfterRun = false;
         if (doc.m_pFrame != nullptr) {
@@ -217,20 +219,22 @@ int decode_panel::StartDecode() {
 decode_run::snapshot decode_panel::RunDecodeJob(const std::vector<std::string>& paths,
                                                 const std::string& outDir,
                                                 const std::string& keyPath,
-                                                std::vector<std::uint64_t> sizes) {
+                                                std::vector<decode_run::skipped_file>& skipped) {
     // The folder goes between the two parts as it stands; they carry the blanks.
     ShowNotice(format(text_id::output_goes_to, {display_name(outDir)}));
     MatrixPtr key(alloc_matrix(kPlainLength, kBlockLength));
     copy_matrix(key_cache::load(keyPath), key.get(), kPlainLength, kBlockLength);
 
-    decode_run run(m_engine, decode_job(key.get(), paths, outDir), std::move(sizes));
+    decode_run run(m_engine, decode_job(key.get(), paths, outDir));
     // Cancelled at a notice before the job began: it stops before its first file.
     if (m_cancelBeforeStart) {
         run.request_stop();
     }
     m_run = &run;
     m_pane.wait_for_run(run);
+    run.join();
     m_run = nullptr;
+    skipped = run.skipped();
     const decode_run::snapshot end = run.progress();
     ShowRunProgress(end);
     return end;

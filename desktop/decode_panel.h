@@ -61,8 +61,9 @@ public:
     // desktop folder, -2 ("err : 2") when neither folder exists.
     int GetDesktopFolder(std::string& path);
 
-    // Checks the panel and every listed file, runs the job and resets the
-    // panel; -1 when refused. Returns when the run has ended or was cancelled.
+    // Checks the panel, runs the job and resets the panel; -1 when refused.
+    // Listed files that cannot be decoded are skipped, named in one box at
+    // the end, and stay listed. Returns when the run has ended or was cancelled.
     int StartDecode();
     // Asks the active run to stop after the current file (or inside a large
     // one); the files already written stay.
@@ -77,9 +78,10 @@ public:
     CMatrixCipher m_engine;
 
 private:
+    // The run's end, and the files it skipped in `skipped`.
     decode_run::snapshot RunDecodeJob(const std::vector<std::string>& paths,
                                       const std::string& outDir, const std::string& keyPath,
-                                      std::vector<std::uint64_t> sizes);
+                                      std::vector<decode_run::skipped_file>& skipped);
     void SetRunning(bool running);
     void ShowNotice(const std::string& text) const;
     // The folder the output box names: the bytes of the tree's selection

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <numeric>
 #include <utility>
 
 #include "codec/codec.h"
@@ -58,17 +57,23 @@ std::string describe_problem(file_problem problem, int error_number) {
 }  // namespace
 
 int decode_run::snapshot::percent() const {
-    if (bytes_total > 0) {
-        return static_cast<int>(std::min(bytes_done, bytes_total) * 100 / bytes_total);
+    if (files == 0) {
+        return 0;
     }
-    return files > 0 ? static_cast<int>(done() * 100 / files) : 0;
+    const auto current = current_total > 0
+                             ? static_cast<std::uint64_t>(
+                                   static_cast<long double>(std::min(current_done, current_total)) *
+                                   100 / static_cast<long double>(current_total))
+                             : 0;
+    return static_cast<int>(std::min<std::uint64_t>((done() * 100 + current) / files, 100));
 }
 
-decode_run::decode_run(CMatrixCipher& engine, job_options job, std::vector<std::uint64_t> sizes)
+decode_run::decode_run(CMatrixCipher& engine, job_options job)
     : m_engine(engine),
       m_job(std::move(job)),
-      m_sizes(std::move(sizes)),
-      m_total(std::accumulate(m_sizes.begin(), m_sizes.end(), std::uint64_t{0})) {}
+      m_files(static_cast<std::size_t>(std::max(m_job.decode_file_count, 0))) {
+    m_job.skip_unusable_files = true;
+}
 
 decode_run::~decode_run() {
     join();
@@ -89,51 +94,62 @@ void decode_run::join() {
 
 decode_run::snapshot decode_run::progress() const {
     snapshot now;
-    now.files = m_sizes.size();
+    now.files = m_files;
     now.written = m_written.load();
     now.refused = m_refused.load();
-    now.bytes_done = m_bytesBefore.load() + m_bytesCurrent.load();
-    now.bytes_total = m_total;
+    now.current_done = m_currentDone.load();
+    now.current_total = m_currentTotal.load();
     now.stopped = m_stopped.load();
     return now;
 }
 
 void decode_run::file_started(job_step step, std::size_t /*index*/, const std::string& /*path*/) {
     if (step == job_step::decode) {
-        m_bytesCurrent.store(0);
+        file_done();
     }
 }
 
-void decode_run::file_written(job_step step, std::size_t index, const std::string& /*path*/,
+void decode_run::file_written(job_step step, std::size_t /*index*/, const std::string& /*path*/,
                               const std::string& /*written_path*/) {
     if (step == job_step::decode) {
         ++m_written;
-        file_done(index);
+        file_done();
     }
 }
 
-void decode_run::file_refused(job_step step, std::size_t index, const std::string& /*path*/) {
+void decode_run::file_refused(job_step step, std::size_t /*index*/, const std::string& /*path*/) {
     if (step == job_step::decode) {
         ++m_refused;
-        file_done(index);
+        file_done();
     }
+}
+
+bool decode_run::file_unusable(job_step step, std::size_t index, const std::string& path,
+                               file_problem problem, int error_number) {
+    file_refused(step, index, path);
+    if (problem == file_problem::none) {
+        return true;  // it failed while it was read, and the decoder said so
+    }
+    m_skipped.push_back({path, describe_problem(problem, error_number)});
+    return true;
 }
 
 void decode_run::file_progress(job_step step, std::size_t /*index*/, std::uint64_t done,
-                               std::uint64_t /*total*/) {
+                               std::uint64_t total) {
     if (step == job_step::decode) {
-        m_bytesCurrent.store(done);
+        m_currentTotal.store(total);
+        m_currentDone.store(done);
     }
 }
 
 void decode_run::job_stopped(job_step /*step*/, std::size_t /*index*/) {
-    m_bytesCurrent.store(0);
+    file_done();
     m_stopped.store(true);
 }
 
-void decode_run::file_done(std::size_t index) {
-    m_bytesCurrent.store(0);
-    m_bytesBefore += index < m_sizes.size() ? m_sizes[index] : 0;
+void decode_run::file_done() {
+    m_currentDone.store(0);
+    m_currentTotal.store(0);
 }
 
 Matrix key_cache::key() {
@@ -182,32 +198,20 @@ std::string key_file_problem(const std::string& path) {
     return std::string();
 }
 
-bool check_listed_files(const std::vector<std::string>& files, std::vector<std::uint64_t>& sizes) {
-    sizes.clear();
-    sizes.reserve(files.size());
-    std::vector<std::string> problems;
-    for (const std::string& file : files) {
-        const encrypted_inspection inspection = inspect_encrypted_file(file);
-        if (inspection.problem != file_problem::none) {
-            problems.push_back(display_name(file) + ": " +
-                               describe_problem(inspection.problem, inspection.error_number));
-        }
-        sizes.push_back(inspection.facts.size);
-    }
-    if (problems.empty()) {
-        return true;
+void report_skipped_files(const std::vector<decode_run::skipped_file>& skipped) {
+    if (skipped.empty()) {
+        return;
     }
     std::string message(text(text_id::cannot_decode));
-    for (std::size_t i = 0; i < std::min(problems.size(), kNamedProblems); ++i) {
-        message += '\n' + problems[i];
+    for (std::size_t i = 0; i < std::min(skipped.size(), kNamedProblems); ++i) {
+        message += '\n' + display_name(skipped[i].path) + ": " + skipped[i].reason;
     }
-    if (problems.size() > kNamedProblems) {
+    if (skipped.size() > kNamedProblems) {
         message +=
-            '\n' + format(text_id::and_more, {std::to_string(problems.size() - kNamedProblems)});
+            '\n' + format(text_id::and_more, {std::to_string(skipped.size() - kNamedProblems)});
     }
     platform::services().message_box(message, platform::notice(platform::kDecoderCaption),
                                      platform::Buttons::Ok, platform::Icon::Exclamation);
-    return false;
 }
 
 std::string progress_text(const decode_run::snapshot& progress) {

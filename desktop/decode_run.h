@@ -1,6 +1,6 @@
 // One decode job on a worker thread (std::thread), with the counters a
-// window reads while it waits, the program-wide key cache, the check of the
-// listed files before a run, and the texts that report a run.
+// window reads while it waits, the files the job skipped and why, the
+// program-wide key cache, and the texts that report a run.
 #pragma once
 
 #include <atomic>
@@ -21,18 +21,25 @@ public:
     struct snapshot {
         std::size_t files = 0;    // files of the job
         std::size_t written = 0;  // decoded and written
-        std::size_t refused = 0;  // not written (a wrong key)
-        std::uint64_t bytes_done = 0;
-        std::uint64_t bytes_total = 0;
-        bool stopped = false;  // the job stopped at a request
-        // Share of the work done, by bytes (by files when the files are empty).
+        std::size_t refused = 0;  // not written (a wrong key, or a file that cannot be decoded)
+        std::uint64_t current_done = 0;   // bytes of the current file handled
+        std::uint64_t current_total = 0;  // of its size
+        bool stopped = false;             // the job stopped at a request
+        // Share of the files done, the current one by its bytes, so that a
+        // single large file moves the bars too.
         int percent() const;
         // Files the job has finished with, written or refused.
         std::size_t done() const { return written + refused; }
     };
+    // A listed file the job skipped without decoding it, and why.
+    struct skipped_file {
+        std::string path;
+        std::string reason;  // in the user's language
+    };
 
-    // `sizes`: the byte size of each file of the job, in job order.
-    decode_run(CMatrixCipher& engine, job_options job, std::vector<std::uint64_t> sizes);
+    // The decode of `job` (skipping files that cannot be decoded, the job's
+    // files counted from its decode_file_count).
+    decode_run(CMatrixCipher& engine, job_options job);
     ~decode_run() override;
     decode_run(const decode_run&) = delete;
     decode_run& operator=(const decode_run&) = delete;
@@ -45,27 +52,31 @@ public:
     // Any thread: the job stops after the current file, or inside a large one.
     void request_stop() { m_stop.store(true); }
     snapshot progress() const;
+    // The files the job skipped, in job order; read once the thread is joined.
+    const std::vector<skipped_file>& skipped() const { return m_skipped; }
 
     void file_started(job_step step, std::size_t index, const std::string& path) override;
     void file_written(job_step step, std::size_t index, const std::string& path,
                       const std::string& written_path) override;
     void file_refused(job_step step, std::size_t index, const std::string& path) override;
+    bool file_unusable(job_step step, std::size_t index, const std::string& path,
+                       file_problem problem, int error_number) override;
     void file_progress(job_step step, std::size_t index, std::uint64_t done,
                        std::uint64_t total) override;
     bool stop_requested() override { return m_stop.load(); }
     void job_stopped(job_step step, std::size_t index) override;
 
 private:
-    void file_done(std::size_t index);
+    void file_done();
 
     CMatrixCipher& m_engine;
     job_options m_job;
-    const std::vector<std::uint64_t> m_sizes;
-    std::uint64_t m_total = 0;
+    const std::size_t m_files;
     std::atomic<std::size_t> m_written{0};
     std::atomic<std::size_t> m_refused{0};
-    std::atomic<std::uint64_t> m_bytesBefore{0};  // sizes of the files done
-    std::atomic<std::uint64_t> m_bytesCurrent{0};
+    std::atomic<std::uint64_t> m_currentDone{0};
+    std::atomic<std::uint64_t> m_currentTotal{0};
+    std::vector<skipped_file> m_skipped;  // the worker's until it is joined
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_stopped{false};
     std::thread m_worker;
@@ -90,13 +101,9 @@ public:
 // first decode); else the reason, in the user's language.
 std::string key_file_problem(const std::string& path);
 
-// The pre-check of a run: every listed file is looked at (header and cipher
-// block only; a pipe is never waited on). The entries that would end the
-// program inside the engine (folders, missing or unreadable files, pipes and
-// devices, files that are not encrypted files or of an unknown type) are
-// named in one message box, and the result is false. Otherwise true, with
-// each file's size in `sizes`.
-bool check_listed_files(const std::vector<std::string>& files, std::vector<std::uint64_t>& sizes);
+// Names the files a run skipped in one message box (at most a screenful,
+// then how many more), when there are any.
+void report_skipped_files(const std::vector<decode_run::skipped_file>& skipped);
 
 // What the status bar says while a run goes on and when it has ended.
 std::string progress_text(const decode_run::snapshot& progress);

@@ -11,6 +11,8 @@
 
 namespace vekdc {
 
+enum class file_problem;  // codec/codec.h
+
 // Where a job's keys come from: the caller's loaded decoding key, a key file
 // chosen in a dialog, or keys the job creates.
 enum class key_usage { read_once, read_each_time, create };
@@ -102,10 +104,16 @@ public:
     // The file was not written (a wrong key, or a dialog that was cancelled).
     virtual void file_refused(job_step /*step*/, std::size_t /*index*/,
                               const std::string& /*path*/) {}
-    // The file could not be coded at all and was skipped (skip_unusable_files);
-    // a message named it. Counted as refused unless overridden.
-    virtual void file_unusable(job_step step, std::size_t index, const std::string& path) {
+    // The file could not be coded at all and was skipped (skip_unusable_files).
+    // `problem` is what opening it found, `error_number` the system's reason;
+    // file_problem{} (none) when it failed while it was read, and the coder's
+    // message has named it. Answers true when the observer names the file
+    // itself; otherwise a message of the engine names it. Counted as refused
+    // unless overridden.
+    virtual bool file_unusable(job_step step, std::size_t index, const std::string& path,
+                               file_problem /*problem*/, int /*error_number*/) {
         file_refused(step, index, path);
+        return false;
     }
     // The output folder was made, as a file was about to be written into it.
     virtual void folder_created(const std::string& /*folder*/) {}

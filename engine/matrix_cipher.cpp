@@ -218,12 +218,25 @@ enum class entry_outcome { written, refused, stopped };
 // A listed file that cannot be coded: named and skipped where the job says
 // so, or the end of the program, as the coder would end it.
 entry_outcome unusable_entry(const job_run& job, job_step step, std::size_t index,
-                             const std::string& path, const std::string& message) {
+                             const std::string& path, file_problem problem, int error_number,
+                             const std::string& message) {
     if (!job.options.skip_unusable_files) {
         fatal_error(message, 1);
     }
-    app_message(message);
-    job.observer->file_unusable(step, index, path);
+    if (!job.observer->file_unusable(step, index, path, problem, error_number)) {
+        app_message(message);
+    }
+    return entry_outcome::refused;
+}
+
+// A listed file that failed while it was read, after the coder named it:
+// skipped where the job says so, or the end of the program.
+entry_outcome unreadable_entry(const job_run& job, job_step step, std::size_t index,
+                               const std::string& path) {
+    if (!job.options.skip_unusable_files) {
+        platform::exit_program(1);
+    }
+    job.observer->file_unusable(step, index, path, file_problem::none, 0);
     return entry_outcome::refused;
 }
 
@@ -250,7 +263,7 @@ entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A
     std::string written;
     const progress_watch watch = watch_for(job_step::encode, index, observer);
     const coding_extras extras = extras_for(job, written, watch);
-    if (path.empty()) {
+    if (path.empty() && !o.skip_unusable_files) {
         std::string unused;
         encode_file(unused, job.encode_folder, A, coding_mode::batch, true, o.clear_prefix_length,
                     o.header_extra, extras, &check);  // the encoder's refusal of a missing name
@@ -262,7 +275,8 @@ entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A
         file_type_code(last_three_characters(path), path);  // a refusal that ends the run
     }
     if (problem != file_problem::none) {
-        return unusable_entry(job, job_step::encode, index, path,
+        return unusable_entry(job, job_step::encode, index, path, problem,
+                              file.inspection.error_number,
                               plain_problem_message(path, file.inspection, o.clear_prefix_length));
     }
     observer.file_opened(job_step::encode, index,
@@ -278,11 +292,7 @@ entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A
         case encoded::unreadable:
             break;
     }
-    if (!o.skip_unusable_files) {
-        platform::exit_program(1);
-    }
-    observer.file_unusable(job_step::encode, index, path);
-    return entry_outcome::refused;
+    return unreadable_entry(job, job_step::encode, index, path);
 }
 
 // Encodes the one file the user picks in the dialog.
@@ -320,7 +330,7 @@ entry_outcome decode_entry(const std::string& path, const job_run& job, bool vie
     std::string written;
     const progress_watch watch = watch_for(job_step::decode, index, observer);
     const coding_extras extras = extras_for(job, written, watch);
-    if (path.empty()) {
+    if (path.empty() && !job.options.skip_unusable_files) {
         std::string unused;
         std::string folder = job.decode_folder;
         decode_file(unused, folder, job.B.get(), job.J_inv(), stem, extension, coding_mode::batch,
@@ -328,7 +338,8 @@ entry_outcome decode_entry(const std::string& path, const job_run& job, bool vie
     }
     encrypted_file file = open_encrypted_file(path, kDecoderHead);
     if (file.inspection.problem != file_problem::none) {
-        return unusable_entry(job, job_step::decode, index, path,
+        return unusable_entry(job, job_step::decode, index, path, file.inspection.problem,
+                              file.inspection.error_number,
                               encrypted_problem_message(path, file.inspection));
     }
     const encrypted_facts& facts = file.inspection.facts;
@@ -352,11 +363,7 @@ entry_outcome decode_entry(const std::string& path, const job_run& job, bool vie
         case decoded::unreadable:
             break;
     }
-    if (!job.options.skip_unusable_files) {
-        platform::exit_program(1);
-    }
-    observer.file_unusable(job_step::decode, index, path);
-    return entry_outcome::refused;
+    return unreadable_entry(job, job_step::decode, index, path);
 }
 
 // Decodes the one file the user picks in the dialog; no viewer is opened.

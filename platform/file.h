@@ -213,7 +213,8 @@ struct NewFiles {
 // suffix "_TICK" before its extension (tick counts as the decoder's tick
 // names use). A name that already holds exactly the same bytes is that file
 // already and is left as it is. `first_suffix` is tried before any tick.
-// A kill between two links can leave the earlier files of the group alone.
+// A kill between two links leaves the earlier files of the group and the
+// group's marker, from which the next writer into the folder removes them.
 NewFiles write_new_files(const std::string& folder, const std::vector<NewFile>& files,
                          Access access, const std::string& first_suffix = "");
 

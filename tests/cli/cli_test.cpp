@@ -229,6 +229,11 @@ const status_case kStatusCases[] = {
      {"VekDC: file open error in batch mode (decoder): {d}/missing.vek: No such file or "
       "directory\n"},
      {"a.txt"}},
+    {"decode, an empty name",
+     {"decode", "-k", "{B}", "-o", "{d}/out", "", "{d}/a.vek"},
+     1,
+     {"VekDC: file open error in batch mode (decoder): '': No such file or directory\n"},
+     {"a.txt"}},
     {"decode, a folder",
      {"decode", "-k", "{B}", "-o", "{d}/out", "{d}/folder.vek", "{d}/a.vek"},
      1,

@@ -1,5 +1,6 @@
-// The counters a window reads while a run goes on: progress by bytes, so that
-// a single large file moves the bars too, and the job's stop request.
+// The counters a window reads while a run goes on: progress by files, the
+// current one by its bytes, so that a single large file moves the bars too,
+// and the job's stop request.
 #include <gtest/gtest.h>
 
 #include "desktop/decode_run.h"
@@ -8,38 +9,39 @@
 namespace vekdc::desktop {
 namespace {
 
-TEST(DecodeRun, FollowsTheRunByBytes) {
+TEST(DecodeRun, FollowsTheRunByFilesAndBytes) {
     struct row {
         const char* name;
-        std::vector<std::uint64_t> sizes;
+        std::size_t files;
         std::size_t written;  // files reported written, in order
         std::uint64_t current;
+        std::uint64_t current_size;
         int percent;
     };
     const row rows[] = {
-        {"nothing yet", {100, 300}, 0, 0, 0},
-        {"inside the first", {100, 300}, 0, 50, 12},
-        {"first done", {100, 300}, 1, 0, 25},
-        {"inside a large one", {1, std::uint64_t{1} << 32}, 1, std::uint64_t{1} << 31, 50},
-        {"all done", {100, 300}, 2, 0, 100},
-        {"empty files count by files", {0, 0, 0, 0}, 1, 0, 25},
+        {"nothing yet", 2, 0, 0, 100, 0},
+        {"inside the first", 2, 0, 50, 100, 25},
+        {"first done", 2, 1, 0, 300, 50},
+        {"inside a large one", 2, 1, std::uint64_t{1} << 63, ~std::uint64_t{0}, 75},
+        {"all done", 2, 2, 0, 0, 100},
+        {"empty files", 4, 1, 0, 0, 25},
     };
     CMatrixCipher engine;
     for (const row& r : rows) {
         SCOPED_TRACE(r.name);
-        decode_run run(engine, job_options{}, r.sizes);
+        decode_run run(engine, decode_job(nullptr, std::vector<std::string>(r.files, "f"), "o"));
         for (std::size_t i = 0; i < r.written; ++i) {
             run.file_started(job_step::decode, i, "f");
             run.file_written(job_step::decode, i, "f", "g");
         }
         run.file_started(job_step::decode, r.written, "f");
-        run.file_progress(job_step::decode, r.written, r.current, 0);
+        run.file_progress(job_step::decode, r.written, r.current, r.current_size);
         // Steps of other jobs do not count.
         run.file_written(job_step::encode, 0, "e", "v");
         const decode_run::snapshot now = run.progress();
         EXPECT_EQ(now.percent(), r.percent);
         EXPECT_EQ(now.written, r.written);
-        EXPECT_EQ(now.files, r.sizes.size());
+        EXPECT_EQ(now.files, r.files);
         EXPECT_FALSE(run.stop_requested());
         run.request_stop();
         EXPECT_TRUE(run.stop_requested());
