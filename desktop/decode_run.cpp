@@ -56,15 +56,28 @@ std::string describe_problem(file_problem problem, int error_number) {
 
 }  // namespace
 
+namespace {
+
+// part × whole / of, without overflow for any 64-bit sizes.
+std::uint64_t share(std::uint64_t part, std::uint64_t of, std::uint64_t whole) {
+    if (of == 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(static_cast<long double>(std::min(part, of)) *
+                                      static_cast<long double>(whole) /
+                                      static_cast<long double>(of));
+}
+
+}  // namespace
+
 int decode_run::snapshot::percent() const {
+    if (bytes_total > 0) {
+        return static_cast<int>(share(bytes_done, bytes_total, 100));
+    }
     if (files == 0) {
         return 0;
     }
-    const auto current = current_total > 0
-                             ? static_cast<std::uint64_t>(
-                                   static_cast<long double>(std::min(current_done, current_total)) *
-                                   100 / static_cast<long double>(current_total))
-                             : 0;
+    const std::uint64_t current = share(current_done, current_total, 100);
     return static_cast<int>(std::min<std::uint64_t>((done() * 100 + current) / files, 100));
 }
 
@@ -81,6 +94,7 @@ decode_run::~decode_run() {
 
 void decode_run::start(std::function<void()> finished) {
     m_worker = std::thread([this, finished = std::move(finished)] {
+        measure_files();
         m_engine.run_job(std::move(m_job), this);
         finished();
     });
@@ -99,28 +113,44 @@ decode_run::snapshot decode_run::progress() const {
     now.refused = m_refused.load();
     now.current_done = m_currentDone.load();
     now.current_total = m_currentTotal.load();
+    now.bytes_total = m_bytesTotal.load();
+    if (now.bytes_total > 0) {
+        now.bytes_done =
+            m_bytesBefore.load() + share(now.current_done, now.current_total, m_currentSize.load());
+    }
     now.stopped = m_stopped.load();
     return now;
 }
 
-void decode_run::file_started(job_step step, std::size_t /*index*/, const std::string& /*path*/) {
+void decode_run::measure_files() {
+    m_sizes.clear();
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < m_files && i < m_job.decode_files.size(); ++i) {
+        m_sizes.push_back(platform::file_status(m_job.decode_files[i]).size);
+        total += m_sizes.back();
+    }
+    m_bytesTotal.store(total);
+}
+
+void decode_run::file_started(job_step step, std::size_t index, const std::string& /*path*/) {
     if (step == job_step::decode) {
         file_done();
+        m_currentSize.store(index < m_sizes.size() ? m_sizes[index] : 0);
     }
 }
 
-void decode_run::file_written(job_step step, std::size_t /*index*/, const std::string& /*path*/,
+void decode_run::file_written(job_step step, std::size_t index, const std::string& /*path*/,
                               const std::string& /*written_path*/) {
     if (step == job_step::decode) {
         ++m_written;
-        file_done();
+        file_done(index);
     }
 }
 
-void decode_run::file_refused(job_step step, std::size_t /*index*/, const std::string& /*path*/) {
+void decode_run::file_refused(job_step step, std::size_t index, const std::string& /*path*/) {
     if (step == job_step::decode) {
         ++m_refused;
-        file_done();
+        file_done(index);
     }
 }
 
@@ -150,6 +180,11 @@ void decode_run::job_stopped(job_step /*step*/, std::size_t /*index*/) {
 void decode_run::file_done() {
     m_currentDone.store(0);
     m_currentTotal.store(0);
+}
+
+void decode_run::file_done(std::size_t index) {
+    file_done();
+    m_bytesBefore += index < m_sizes.size() ? m_sizes[index] : 0;
 }
 
 Matrix key_cache::key() {

@@ -24,9 +24,11 @@ public:
         std::size_t refused = 0;  // not written (a wrong key, or a file that cannot be decoded)
         std::uint64_t current_done = 0;   // bytes of the current file handled
         std::uint64_t current_total = 0;  // of its size
-        bool stopped = false;             // the job stopped at a request
-        // Share of the files done, the current one by its bytes, so that a
-        // single large file moves the bars too.
+        std::uint64_t bytes_done = 0;     // of all the files, once they are measured
+        std::uint64_t bytes_total = 0;
+        bool stopped = false;  // the job stopped at a request
+        // Share of the work done: by bytes once the files are measured, else
+        // by files with the current one by its bytes.
         int percent() const;
         // Files the job has finished with, written or refused.
         std::size_t done() const { return written + refused; }
@@ -66,8 +68,13 @@ public:
     bool stop_requested() override { return m_stop.load(); }
     void job_stopped(job_step step, std::size_t index) override;
 
+    // The worker's first step: each listed file's size, looked up by name
+    // (no file is opened), so that the bars go by bytes.
+    void measure_files();
+
 private:
     void file_done();
+    void file_done(std::size_t index);
 
     CMatrixCipher& m_engine;
     job_options m_job;
@@ -76,6 +83,10 @@ private:
     std::atomic<std::size_t> m_refused{0};
     std::atomic<std::uint64_t> m_currentDone{0};
     std::atomic<std::uint64_t> m_currentTotal{0};
+    std::vector<std::uint64_t> m_sizes;  // the worker's: each file's size, in job order
+    std::atomic<std::uint64_t> m_currentSize{0};
+    std::atomic<std::uint64_t> m_bytesBefore{0};  // sizes of the files done
+    std::atomic<std::uint64_t> m_bytesTotal{0};
     std::vector<skipped_file> m_skipped;  // the worker's until it is joined
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_stopped{false};
