@@ -249,9 +249,9 @@ int run_encode(const parsed_command& command, cli_services& services,
         read_matrix_from_binary_file(kBlockLength, kPlainLength, *command.encoding_key);
     }
     const std::string out_dir = platform::with_final_separator(command.output.value_or(""));
-    const auto problems = plain_input_problems(command.files, command.clear_prefix_length);
-    if (!problems.empty()) {
-        report_problems(problems);
+    screened_plain_files inputs(command.files, command.clear_prefix_length);
+    if (!inputs.problems().empty()) {
+        report_problems(inputs.problems());
         return 1;
     }
     job_options job;
@@ -266,6 +266,7 @@ int run_encode(const parsed_command& command, cli_services& services,
         job = encode_job_reading_A(command.files, out_dir, command.clear_prefix_length,
                                    command.header_extra);
     }
+    job.opened_encode_files = &inputs;
     run_report report(command.verbosity, services);
     run_reported(std::move(as_cli_job(job)), report, services, console, command.verbosity);
     return report.written() == command.files.size() ? 0 : 1;
@@ -365,9 +366,9 @@ int run_keyset(const parsed_command& command, cli_services& services,
         return 1;
     }
     if (!command.files.empty()) {
-        const auto problems = plain_input_problems(command.files, 0);
-        if (!problems.empty()) {
-            report_problems(problems);
+        const screened_plain_files inputs(command.files, 0);
+        if (!inputs.problems().empty()) {
+            report_problems(inputs.problems());
             return 1;
         }
         for (int i = 0; i < kKeySetQuestions; ++i) {

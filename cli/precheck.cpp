@@ -1,6 +1,10 @@
 #include "cli/precheck.h"
 
+#include <algorithm>
+#include <cerrno>
+
 #include "codec/codec.h"
+#include "platform/file.h"
 
 namespace vekdc::cli {
 
@@ -13,16 +17,44 @@ std::string type_text(std::int32_t type_code) {
 
 }  // namespace
 
-std::vector<std::string> plain_input_problems(const std::vector<std::string>& files,
-                                              int clear_prefix_length) {
-    std::vector<std::string> problems;
+namespace {
+
+// One file of the list screened: through a handle kept in `held` while fewer
+// than `hold` are, else by name.
+plain_inspection screen(const std::string& path, int clear_prefix_length,
+                        std::vector<plain_file>& held, std::size_t& hold) {
+    if (held.size() < hold) {
+        plain_file file = screen_plain_file(path, clear_prefix_length);
+        const int error = file.inspection.error_number;
+        if (error != EMFILE && error != ENFILE) {
+            held.push_back(std::move(file));
+            return held.back().inspection;
+        }
+        hold = held.size();  // out of handles after all: the rest by name
+    }
+    return inspect_plain_file(path, clear_prefix_length);
+}
+
+}  // namespace
+
+screened_plain_files::screened_plain_files(const std::vector<std::string>& files,
+                                           int clear_prefix_length) {
+    std::size_t hold = std::min(files.size(), platform::raise_open_file_limit() / 2);
+    held_.reserve(hold);
     for (const std::string& path : files) {
-        const plain_inspection seen = inspect_plain_file(path, clear_prefix_length);
+        const plain_inspection seen = screen(path, clear_prefix_length, held_, hold);
         if (seen.problem != file_problem::none) {
-            problems.push_back(plain_problem_message(path, seen, clear_prefix_length));
+            problems_.push_back(plain_problem_message(path, seen, clear_prefix_length));
         }
     }
-    return problems;
+}
+
+bool screened_plain_files::take(std::size_t index, plain_file& file) {
+    if (index >= held_.size()) {
+        return false;
+    }
+    file = std::move(held_[index]);
+    return true;
 }
 
 std::string encrypted_facts_text(const file_facts& facts) {

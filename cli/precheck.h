@@ -6,16 +6,28 @@
 #include <string>
 #include <vector>
 
+#include "codec/codec.h"
 #include "engine/job_options.h"
 
 namespace vekdc::cli {
 
-// One message for each plain file the batch encoder would not take with
-// this clear prefix: missing, not a regular file, of a type it refuses, or
-// too short. Looked at without opening the files. (Two files that give one
-// output are refused by the engine before it writes anything.)
-std::vector<std::string> plain_input_problems(const std::vector<std::string>& files,
-                                              int clear_prefix_length);
+// The plain files of an encode, screened before anything is written: one
+// message for each file the batch encoder would not take with this clear
+// prefix (missing, not a regular file, of a type it refuses, or too short).
+// The files it takes stay open for the job, as many as the process may hold
+// open at once (half of them, the rest left to the job); any beyond are
+// looked at by name and opened again when their turn comes. (Two files that
+// give one output are refused by the engine before it writes anything.)
+class screened_plain_files final : public opened_plain_files {
+public:
+    screened_plain_files(const std::vector<std::string>& files, int clear_prefix_length);
+    const std::vector<std::string>& problems() const { return problems_; }
+    bool take(std::size_t index, plain_file& file) override;
+
+private:
+    std::vector<plain_file> held_;  // the first files of the list
+    std::vector<std::string> problems_;
+};
 
 // The facts of a file as -v prints them.
 std::string encrypted_facts_text(const file_facts& facts);

@@ -181,7 +181,7 @@ plain_inspection inspect_plain_file(const std::string& path, int clear_prefix_le
     return result;
 }
 
-plain_file open_plain_file(const std::string& path, int clear_prefix_length) {
+plain_file screen_plain_file(const std::string& path, int clear_prefix_length) {
     plain_file file;
     plain_inspection& seen = file.inspection;
     auto opening = platform::InputFile::open_regular(path);
@@ -192,10 +192,23 @@ plain_file open_plain_file(const std::string& path, int clear_prefix_length) {
     seen.size = opening.file->size();
     seen.problem = plain_problem(path, seen.size, clear_prefix_length, seen.type_code);
     if (seen.problem == file_problem::none) {
-        seen.problem = detail::read_head(*opening.file, kEncoderHead, file.head, seen.error_number);
-    }
-    if (seen.problem == file_problem::none) {
         file.input = std::move(opening.file);
+    }
+    return file;
+}
+
+void read_plain_head(plain_file& file) {
+    plain_inspection& seen = file.inspection;
+    seen.problem = detail::read_head(*file.input, kEncoderHead, file.head, seen.error_number);
+    if (seen.problem != file_problem::none) {
+        file.input.reset();
+    }
+}
+
+plain_file open_plain_file(const std::string& path, int clear_prefix_length) {
+    plain_file file = screen_plain_file(path, clear_prefix_length);
+    if (file.inspection.problem == file_problem::none) {
+        read_plain_head(file);
     }
     return file;
 }

@@ -176,6 +176,12 @@ struct plain_file {
 };
 inline constexpr std::size_t kEncoderHead = kDecoderHead;
 plain_file open_plain_file(const std::string& path, int clear_prefix_length);
+// The two halves of open_plain_file(): the file opened and judged by its
+// name and size (kept open only when it is taken), and then its first bytes
+// read. A list can be screened whole before anything is written and each
+// file still opened once.
+plain_file screen_plain_file(const std::string& path, int clear_prefix_length);
+void read_plain_head(plain_file& file);  // of a screened file with no problem
 // The batch encoder's message for a file it does not take, naming the file.
 std::string plain_problem_message(const std::string& path, const plain_inspection& inspection,
                                   int clear_prefix_length);

@@ -12,6 +12,18 @@
 namespace vekdc {
 
 enum class file_problem;  // codec/codec.h
+struct plain_file;        // codec/codec.h
+
+// The files of a batch encode that a caller has already opened and screened
+// (to refuse a list before anything is written), handed to the job so that
+// each file is opened once.
+class opened_plain_files {
+public:
+    virtual ~opened_plain_files() = default;
+    // Moves the screened file of entry `index` into `file`; false when the
+    // caller holds none for it, and the job opens it by name.
+    virtual bool take(std::size_t index, plain_file& file) = 0;
+};
 
 // Where a job's keys come from: the caller's loaded decoding key, a key file
 // chosen in a dialog, or keys the job creates.
@@ -55,6 +67,8 @@ struct job_options {
     // Batch steps: a missing output folder is made, with its parents, when
     // the first file is about to be written into it.
     bool create_out_dirs = false;
+    // Batch encode: where the listed files were opened already (not owned).
+    opened_plain_files* opened_encode_files = nullptr;
 };
 
 // The jobs the programs run, one constructor each. Every other field keeps

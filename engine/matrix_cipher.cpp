@@ -249,6 +249,20 @@ bool stopped_before(job_step step, std::size_t index, job_observer& observer) {
     return true;
 }
 
+// Entry `index` of the encode list, opened (by the caller already, where it
+// screened the list through handles) with its first bytes read.
+plain_file open_listed_plain_file(const job_run& job, std::size_t index, const std::string& path) {
+    opened_plain_files* opened = job.options.opened_encode_files;
+    plain_file file;
+    if (opened == nullptr || !opened->take(index, file)) {
+        return open_plain_file(path, job.options.clear_prefix_length);
+    }
+    if (file.inspection.problem == file_problem::none) {
+        read_plain_head(file);
+    }
+    return file;
+}
+
 // Encodes one file of a list through one open handle, opening each block
 // with the job's decoding key before it is written, and tells the observer
 // what became of it.
@@ -268,7 +282,7 @@ entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A
         encode_file(unused, job.encode_folder, A, coding_mode::batch, true, o.clear_prefix_length,
                     o.header_extra, extras, &check);  // the encoder's refusal of a missing name
     }
-    plain_file file = open_plain_file(path, o.clear_prefix_length);
+    plain_file file = open_listed_plain_file(job, index, path);
     const file_problem problem = file.inspection.problem;
     if ((problem == file_problem::refused_type || problem == file_problem::vek_type) &&
         !o.skip_unusable_files) {

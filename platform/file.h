@@ -115,6 +115,10 @@ struct InputFile::Opening {
     int error = 0;                      // the system's reason when kind is Missing
 };
 
+// How many files the process may hold open at once. On POSIX systems the
+// limit is first raised as far as the system lets the process raise it.
+std::size_t raise_open_file_limit();
+
 // Makes the folder `path` and the folders above it that are missing. Paths
 // go through host_path(). 0 when it is a folder afterwards, else the
 // system's error number (ENOTDIR when something else has a name on the way).

@@ -424,4 +424,8 @@ bool OutputFile::publish_replacing(const std::string& path) {
     return true;
 }
 
+std::size_t raise_open_file_limit() {
+    return std::size_t{1} << 24;  // handles per process
+}
+
 }  // namespace vekdc::platform

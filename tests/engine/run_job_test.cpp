@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "codec/codec.h"
 #include "engine/matrix_cipher.h"
 #include "platform/launch.h"
 #include "testing/recording_services.h"
@@ -98,6 +99,35 @@ TEST_F(RunJobTest, DecodesTheFilesTheKeyOpensAndSkipsTheOthers) {
               (std::vector<std::string>{"decode start 0 " + first, "decode refused 0 " + first,
                                         "decode start 1 " + second, "decode wrote 1 " + written,
                                         "decode start 2 " + third, "decode refused 2 " + third}));
+}
+
+// The open files of a list its caller screened, handed over by entry.
+struct Screened : opened_plain_files {
+    std::vector<plain_file> files;
+    bool take(std::size_t index, plain_file& file) override {
+        if (index >= files.size()) {
+            return false;
+        }
+        file = std::move(files[index]);
+        return true;
+    }
+};
+
+TEST_F(RunJobTest, AScreenedFileIsEncodedFromItsOpenWhateverItsNameNowHolds) {
+    const std::string first = dir / "first.txt";
+    const std::string second = dir / "second.txt";
+    test::write_file(first, test::pattern_bytes(300, 1));
+    test::write_file(second, test::pattern_bytes(300, 1));
+    Screened held;
+    held.files.push_back(screen_plain_file(first, 0));  // `second` is opened by name
+    test::write_file(dir / "other.txt", test::pattern_bytes(300, 2));
+    std::filesystem::rename(dir / "other.txt", first);
+    job_options job = encode_job(B.get(), {first, second}, out() + test::kSep);
+    job.opened_encode_files = &held;
+    engine.run_job(job, &log);
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"first.vek", "second.vek"}));
+    EXPECT_EQ(test::read_file(out() + test::kSep + "first.vek"),
+              test::read_file(out() + test::kSep + "second.vek"));
 }
 
 TEST_F(RunJobTest, ViewersFollowTheExtension) {
