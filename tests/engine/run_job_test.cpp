@@ -101,31 +101,23 @@ TEST_F(RunJobTest, DecodesTheFilesTheKeyOpensAndSkipsTheOthers) {
                                         "decode start 2 " + third, "decode refused 2 " + third}));
 }
 
-// The open files of a list its caller screened, handed over by entry.
-struct Screened : opened_plain_files {
-    std::vector<plain_file> files;
-    bool take(std::size_t index, plain_file& file) override {
-        if (index >= files.size()) {
-            return false;
-        }
-        file = std::move(files[index]);
-        return true;
-    }
-};
-
 TEST_F(RunJobTest, AScreenedFileIsEncodedFromItsOpenWhateverItsNameNowHolds) {
-    const std::string first = dir / "first.txt";
-    const std::string second = dir / "second.txt";
-    test::write_file(first, test::pattern_bytes(300, 1));
-    test::write_file(second, test::pattern_bytes(300, 1));
-    Screened held;
-    held.files.push_back(screen_plain_file(first, 0));  // `second` is opened by name
+    struct : opened_plain_files {
+        plain_file first;  // entry 0; entry 1 is opened by name
+        bool take(std::size_t index, plain_file& file) override {
+            return index == 0 && (file = std::move(first), true);
+        }
+    } held;
+    for (const char* name : {"first.txt", "second.txt"}) {
+        test::write_file(dir / name, test::pattern_bytes(300, 1));
+    }
+    held.first = screen_plain_file(dir / "first.txt", 0);
     test::write_file(dir / "other.txt", test::pattern_bytes(300, 2));
-    std::filesystem::rename(dir / "other.txt", first);
-    job_options job = encode_job(B.get(), {first, second}, out() + test::kSep);
+    std::filesystem::rename(dir / "other.txt", dir / "first.txt");
+    job_options job =
+        encode_job(B.get(), {dir / "first.txt", dir / "second.txt"}, out() + test::kSep);
     job.opened_encode_files = &held;
     engine.run_job(job, &log);
-    EXPECT_EQ(outputs(), (std::vector<std::string>{"first.vek", "second.vek"}));
     EXPECT_EQ(test::read_file(out() + test::kSep + "first.vek"),
               test::read_file(out() + test::kSep + "second.vek"));
 }
