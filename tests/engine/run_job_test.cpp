@@ -112,8 +112,8 @@ TEST_F(RunJobTest, AScreenedFileIsEncodedFromItsOpenWhateverItsNameNowHolds) {
         test::write_file(dir / name, test::pattern_bytes(300, 1));
     }
     held.first = screen_plain_file(dir / "first.txt", 0);
-    test::write_file(dir / "other.txt", test::pattern_bytes(300, 2));
-    std::filesystem::rename(dir / "other.txt", dir / "first.txt");
+    std::filesystem::rename(dir / "first.txt", dir / "moved.txt");  // open, as Windows allows
+    test::write_file(dir / "first.txt", test::pattern_bytes(300, 2));
     job_options job =
         encode_job(B.get(), {dir / "first.txt", dir / "second.txt"}, out() + test::kSep);
     job.opened_encode_files = &held;
