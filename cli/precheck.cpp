@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "codec/codec.h"
 #include "platform/file.h"
@@ -53,7 +54,11 @@ bool screened_plain_files::take(std::size_t index, plain_file& file) {
     if (index >= held_.size()) {
         return false;
     }
-    file = std::move(held_[index]);
+    plain_file& held = held_[index];
+    if (!held.input && held.inspection.problem == file_problem::none) {
+        return false;  // taken already
+    }
+    file = std::exchange(held, plain_file{});
     return true;
 }
 

@@ -273,4 +273,19 @@ encoded encode_opened(plain_file& file, const std::string& path, const std::stri
                       Matrix A, int clear_prefix_length, int header_extra,
                       const coding_extras& extras = {}, const decoding_key* check = nullptr);
 
+// Names a complete encoded file as encode_opened() does: under its free
+// name, or over an older file of that name; a failure ends the program.
+void publish_encoded_file(platform::OutputFile& out, const std::string& out_path);
+
+// The quiet half of encode_opened() for a file read whole with its head:
+// the file encoded into an unnamed output beside `out_path`, its block
+// checked with `check`, and nothing named, said or asked. Nothing when
+// anything is amiss (the block does not open, the output cannot be made or
+// written): encode_opened() then takes the file and says why. Safe to run
+// on several threads at once.
+std::optional<platform::OutputFile> encode_unnamed(const plain_file& file,
+                                                   const std::string& out_path, Matrix A,
+                                                   int clear_prefix_length, int header_extra,
+                                                   const decoding_key& check);
+
 }  // namespace vekdc

@@ -312,6 +312,39 @@ coding_result encode_by_dialog(std::string& path, Matrix A, bool pvek, int clear
 
 }  // namespace
 
+std::optional<platform::OutputFile> encode_unnamed(const plain_file& file,
+                                                   const std::string& out_path, Matrix A,
+                                                   int clear_prefix_length, int header_extra,
+                                                   const decoding_key& check) {
+    const plain_inspection& seen = file.inspection;
+    const auto prefix = static_cast<std::uint64_t>(clear_prefix_length);
+    if (seen.problem != file_problem::none || file.head.size() != seen.size ||
+        prefix + kPlainSpan > seen.size) {
+        return std::nullopt;
+    }
+    plain_vector x{};
+    x[0] = static_cast<double>(seen.type_code & 0xff);
+    std::copy_n(file.head.begin() + static_cast<std::ptrdiff_t>(prefix), kPlainSpan, x.begin() + 1);
+    const cipher_block block = encipher(x, A);
+    const plain_vector back = decipher_values(block, check.B, check.J_inv);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!(std::fabs(back[i] - x[i]) <= kKeyCheckTolerance)) {
+            return std::nullopt;
+        }
+    }
+    auto out = platform::OutputFile::create_beside(out_path);
+    bool stepped = false;
+    if (!out || write_pvek_bytes(*out, file, block, clear_prefix_length, header_extra, {},
+                                 stepped) != Copied::Done) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+void publish_encoded_file(platform::OutputFile& out, const std::string& out_path) {
+    publish_encoded(out, out_path);
+}
+
 encoded encode_opened(plain_file& file, const std::string& path, const std::string& out_dir,
                       Matrix A, int clear_prefix_length, int header_extra,
                       const coding_extras& extras, const decoding_key* check) {

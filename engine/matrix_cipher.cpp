@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <iomanip>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string_view>
 
 #include "codec/codec.h"
+#include "engine/encode_ahead.h"
 #include "engine/key_check.h"
 #include "engine/key_files.h"
 #include "platform/file.h"
@@ -39,7 +41,8 @@ struct job_run {
     mixing_matrices mixing;
     MatrixPtr A;
     MatrixPtr B;
-    std::string key_file;  // where the job's first key came from, when known
+    encode_ahead* ahead = nullptr;  // the encode list's workers, while they run
+    std::string key_file;           // where the job's first key came from, when known
     // read_each_time: which key was read from a file.
     bool A_was_read = false;
     bool B_was_read = false;
@@ -263,9 +266,37 @@ plain_file open_listed_plain_file(const job_run& job, std::size_t index, const s
     return file;
 }
 
+// Entry `index` coded ahead, named in its turn. False when it did not go
+// plainly: `file` then holds what the worker opened, for the ordinary road.
+bool name_coded_entry(encode_ahead::entry& coded, const job_run& job, std::size_t index,
+                      const std::string& path, const progress_watch& watch,
+                      entry_outcome& outcome) {
+    if (!coded.out) {
+        return false;
+    }
+    job_observer& observer = *job.observer;
+    const plain_inspection& seen = coded.file.inspection;
+    observer.file_opened(job_step::encode, index,
+                         {seen.size, seen.type_code, job.options.clear_prefix_length});
+    if (!watch(seen.size, seen.size)) {
+        observer.job_stopped(job_step::encode, index);
+        outcome = entry_outcome::stopped;
+        return true;
+    }
+    const std::string out_path = encoded_path(path, job.encode_folder);
+    if (coded.out->publish_new(out_path) != platform::OutputFile::Publish::Done) {
+        encode_ahead::pause paused(*job.ahead);
+        publish_encoded_file(*coded.out, out_path);  // an older file replaced, or the end
+    }
+    observer.file_written(job_step::encode, index, path, out_path);
+    outcome = entry_outcome::written;
+    return true;
+}
+
 // Encodes one file of a list through one open handle, opening each block
 // with the job's decoding key before it is written, and tells the observer
-// what became of it.
+// what became of it. Where the list is coded ahead, the file comes from the
+// workers, and anything but a plain naming runs with them paused.
 entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A,
                            const decoding_key& check, std::size_t index) {
     job_observer& observer = *job.observer;
@@ -277,12 +308,23 @@ entry_outcome encode_entry(const std::string& path, const job_run& job, Matrix A
     std::string written;
     const progress_watch watch = watch_for(job_step::encode, index, observer);
     const coding_extras extras = extras_for(job, written, watch);
+    std::optional<encode_ahead::entry> coded;
+    std::optional<encode_ahead::pause> paused;
+    if (job.ahead != nullptr) {
+        coded = job.ahead->take(index);
+        entry_outcome outcome{};
+        if (name_coded_entry(*coded, job, index, path, watch, outcome)) {
+            return outcome;
+        }
+        paused.emplace(*job.ahead);
+    }
     if (path.empty() && !o.skip_unusable_files) {
         std::string unused;
         encode_file(unused, job.encode_folder, A, coding_mode::batch, true, o.clear_prefix_length,
                     o.header_extra, extras, &check);  // the encoder's refusal of a missing name
     }
-    plain_file file = open_listed_plain_file(job, index, path);
+    plain_file file =
+        coded && !coded->reopen ? std::move(coded->file) : open_listed_plain_file(job, index, path);
     const file_problem problem = file.inspection.problem;
     if ((problem == file_problem::refused_type || problem == file_problem::vek_type) &&
         !o.skip_unusable_files) {
@@ -649,6 +691,19 @@ bool encode_step(job_run& job) {
         encode_chosen_file(job, job.encode_folder, job.A.get(), check, 0);
         return true;
     }
+    std::optional<encode_ahead> ahead;
+    if (const unsigned workers = encode_ahead::workers_for(job.encode_table.size())) {
+        ahead.emplace(
+            encode_ahead::list{&job.encode_table, job.options.opened_encode_files,
+                               job.encode_folder, job.A.get(), job.options.clear_prefix_length,
+                               job.options.header_extra, check},
+            workers);
+        job.ahead = &*ahead;
+    }
+    const struct detach {
+        job_run& job;
+        ~detach() { job.ahead = nullptr; }
+    } detached{job};
     for (std::size_t i = 0; i < job.encode_table.size(); ++i) {
         if (encode_entry(job.encode_table[i], job, job.A.get(), check, i) ==
             entry_outcome::stopped) {

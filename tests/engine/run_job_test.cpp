@@ -586,6 +586,35 @@ TEST_F(RunJobTest, AStopBetweenFilesKeepsWhatWasWritten) {
     EXPECT_EQ(stopper.progress.back(), "0: 418/418");  // 300 plain bytes + 118
 }
 
+// A list coded ahead on workers goes file by file as told: a taken name is
+// replaced, a large file takes the ordinary road, a stop leaves no output
+// of the files coded ahead behind it.
+TEST_F(RunJobTest, AnEncodeListCodedAheadIsToldAndWrittenInOrder) {
+    std::vector<std::string> files;
+    for (const char* name : {"a.txt", "b.txt", "c.bmp", "d.txt", "e.txt", "f.txt", "g.txt"}) {
+        files.push_back(dir / name);
+        test::write_file(files.back(), test::pattern_bytes(name[0] == 'c' ? 200000 : 300, name[0]));
+    }
+    test::write_file(out() + test::kSep + "b.vek", "older");
+    const std::string reference = dir / "reference" + test::kSep;
+    test::make_folder(reference);
+    Stopper stopper;
+    stopper.stop_after = 5;
+    engine.run_job(encode_job(B.get(), files, out() + test::kSep), &stopper);
+    std::vector<std::string> events;
+    for (std::size_t i = 0; i < 5; ++i) {
+        const std::string stem(1, static_cast<char>('a' + i));
+        events.push_back("encode start " + std::to_string(i) + " " + files[i]);
+        events.push_back("encode wrote " + std::to_string(i) + " " + out() + test::kSep + stem +
+                         ".vek");
+        EXPECT_EQ(test::read_file(out() + test::kSep + stem + ".vek"),
+                  test::read_file(test::encode_with(B.get(), files[i], reference)));
+    }
+    events.push_back("encode stopped 5");
+    EXPECT_EQ(stopper.events, events);
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"a.vek", "b.vek", "c.vek", "d.vek", "e.vek"}));
+}
+
 TEST_F(RunJobTest, AStopDuringAFileDiscardsItsOutput) {
     const std::string plain = dir / "big.txt";
     test::write_file(plain, test::pattern_bytes(40u << 20, 9));  // copied in several steps
