@@ -48,10 +48,14 @@ encode_ahead::~encode_ahead() {
 
 encode_ahead::entry encode_ahead::take(std::size_t index) {
     std::unique_lock<std::mutex> guard(lock_);
-    if (done_ <= index) {
-        wanted_ = std::min(index + batch_, list_.paths->size()) - 1;
+    while (done_ <= index) {
+        if (claimable()) {
+            code_next(guard);  // the job's thread helps rather than waits
+            continue;
+        }
+        wanted_ = index;
         job_waits_ = true;
-        ready_.wait(guard, [&] { return done_ > wanted_; });
+        ready_.wait(guard, [&] { return done_ > index; });
         job_waits_ = false;
     }
     std::optional<entry>& slot = ring_[index % window_];
@@ -81,11 +85,30 @@ encode_ahead::pause::~pause() {
     }
 }
 
+bool encode_ahead::claimable() const {
+    return !paused_ && next_ < list_.paths->size() && next_ < taken_ + window_;
+}
+
+void encode_ahead::code_next(std::unique_lock<std::mutex>& guard) {
+    const std::size_t index = next_++;
+    ++active_;
+    guard.unlock();
+    entry coded = code(index);
+    guard.lock();
+    ring_[index % window_] = std::move(coded);
+    --active_;
+    while (done_ < next_ && ring_[done_ % window_]) {
+        ++done_;
+    }
+    if (job_waits_ && (done_ > wanted_ || (paused_ && active_ == 0))) {
+        ready_.notify_one();
+    }
+}
+
 void encode_ahead::work() {
-    const std::size_t count = list_.paths->size();
     std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
-        while (!quit_ && (paused_ || next_ >= count || next_ >= taken_ + window_)) {
+        while (!quit_ && !claimable()) {
             ++idle_;
             work_.wait(guard);
             --idle_;
@@ -93,19 +116,7 @@ void encode_ahead::work() {
         if (quit_) {
             return;
         }
-        const std::size_t index = next_++;
-        ++active_;
-        guard.unlock();
-        entry coded = code(index);
-        guard.lock();
-        ring_[index % window_] = std::move(coded);
-        --active_;
-        while (done_ < next_ && ring_[done_ % window_]) {
-            ++done_;
-        }
-        if (job_waits_ && (done_ > wanted_ || (paused_ && active_ == 0))) {
-            ready_.notify_one();
-        }
+        code_next(guard);
     }
 }
 

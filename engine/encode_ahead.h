@@ -63,6 +63,9 @@ public:
 
 private:
     void work();
+    bool claimable() const;  // under lock_
+    // Codes the next entry, unlocking `guard` meanwhile.
+    void code_next(std::unique_lock<std::mutex>& guard);
     entry code(std::size_t index);
 
     list list_;
@@ -71,10 +74,10 @@ private:
     std::condition_variable work_;            // workers wait here for an entry to code
     std::condition_variable ready_;           // the job's thread waits here for an entry or a pause
     std::vector<std::optional<entry>> ring_;  // entry i at i % window_
-    std::size_t batch_;       // entries the job's thread waits for at once, to wake seldom
+    std::size_t batch_;       // room the workers are woken for at once, to wake seldom
     std::size_t next_ = 0;    // the next entry a worker codes
     std::size_t done_ = 0;    // entries coded, counted from the first without a gap
-    std::size_t wanted_ = 0;  // the job's thread waits until done_ passes this
+    std::size_t wanted_ = 0;  // the entry the job's thread waits for
     std::size_t taken_ = 0;   // entries the job has taken
     unsigned active_ = 0;     // workers coding an entry now
     unsigned idle_ = 0;       // workers waiting for an entry
