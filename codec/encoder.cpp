@@ -20,22 +20,35 @@ using platform::about_file;
 using platform::fatal_error;
 using Copied = platform::OutputFile::Copied;
 
-// Opens a block with the job's decoding key before it is written: it must
-// give back the values it was made from. For a block of whole numbers (the
-// pVEK form) that is exactly the decoder's key check.
-void verify_block(const cipher_block& block, const plain_vector& x, const decoding_key* check,
-                  const std::string& shown) {
-    if (check == nullptr) {
-        return;
-    }
-    const plain_vector back = decipher_values(block, check->B, check->J_inv);
+// The values a block carries: the type code and the ten bytes of `span`.
+plain_vector block_values(int type_code, const unsigned char* span) {
+    plain_vector x{};
+    x[0] = static_cast<double>(type_code & 0xff);
+    std::copy_n(span, kPlainSpan, x.begin() + 1);
+    return x;
+}
+
+// Whether the job's decoding key gives back the values a block was made
+// from. For a block of whole numbers (the pVEK form) that is exactly the
+// decoder's key check.
+bool block_opens(const cipher_block& block, const plain_vector& x, const decoding_key& check) {
+    const plain_vector back = decipher_values(block, check.B, check.J_inv);
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (!(std::fabs(back[i] - x[i]) <= kKeyCheckTolerance)) {
-            fatal_error(about_file("The key of this job cannot encode the file: its enciphered "
-                                   "block does not open with the job's decoding key (encoder)",
-                                   shown),
-                        1);
+            return false;
         }
+    }
+    return true;
+}
+
+// Opens a block with the job's decoding key before it is written.
+void verify_block(const cipher_block& block, const plain_vector& x, const decoding_key* check,
+                  const std::string& shown) {
+    if (check != nullptr && !block_opens(block, x, *check)) {
+        fatal_error(about_file("The key of this job cannot encode the file: its enciphered "
+                               "block does not open with the job's decoding key (encoder)",
+                               shown),
+                    1);
     }
 }
 
@@ -80,11 +93,7 @@ std::optional<cipher_block> make_block(plain_file& file, int clear_prefix_length
             return std::nullopt;
         }
     }
-    plain_vector x{};
-    x[0] = static_cast<double>(file.inspection.type_code & 0xff);
-    for (std::size_t k = 0; k < kPlainSpan; ++k) {
-        x[k + 1] = static_cast<double>(span[k]);
-    }
+    const plain_vector x = block_values(file.inspection.type_code, span.data());
     const cipher_block block = encipher(x, A);
     verify_block(block, x, check, shown);
     return block;
@@ -322,15 +331,10 @@ std::optional<platform::OutputFile> encode_unnamed(const plain_file& file,
         prefix + kPlainSpan > seen.size) {
         return std::nullopt;
     }
-    plain_vector x{};
-    x[0] = static_cast<double>(seen.type_code & 0xff);
-    std::copy_n(file.head.begin() + static_cast<std::ptrdiff_t>(prefix), kPlainSpan, x.begin() + 1);
+    const plain_vector x = block_values(seen.type_code, file.head.data() + prefix);
     const cipher_block block = encipher(x, A);
-    const plain_vector back = decipher_values(block, check.B, check.J_inv);
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        if (!(std::fabs(back[i] - x[i]) <= kKeyCheckTolerance)) {
-            return std::nullopt;
-        }
+    if (!block_opens(block, x, check)) {
+        return std::nullopt;
     }
     auto out = platform::OutputFile::create_beside(out_path);
     bool stepped = false;
