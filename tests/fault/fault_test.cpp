@@ -166,8 +166,8 @@ struct Inputs {
 };
 
 const Inputs& inputs() {
-    static const Inputs* made = new Inputs;  // kept for the whole run
-    return *made;
+    static const Inputs made;  // for the whole run; its folder goes at exit
+    return made;
 }
 
 struct Road {

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
+#include <filesystem>
 
 #include "desktop/document.h"
 #include "engine/matrix_cipher.h"
@@ -28,6 +29,13 @@ namespace {
 }();
 
 }  // namespace
+
+ScratchDir::~ScratchDir() {
+    if (isValid()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(QFile::encodeName(path()).toStdString(), ignored);
+    }
+}
 
 MatrixPtr MakeKey(std::uint32_t seed) {
     platform::crt_srand(seed);

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <cstdint>
 #include <memory>
@@ -29,6 +30,13 @@ namespace vekdc::test {
 MatrixPtr MakeKey(std::uint32_t seed);
 // Writes the key made from `seed` as a key file; returns its path.
 QString WriteKey(const QString& path, std::uint32_t seed);
+
+// A temporary folder that also goes when it holds names that are not UTF-8,
+// which QTemporaryDir's own removal, going through QString, cannot reach.
+class ScratchDir : public QTemporaryDir {
+public:
+    ~ScratchDir();
+};
 
 bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);

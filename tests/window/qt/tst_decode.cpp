@@ -118,7 +118,7 @@ private:
         return path;
     }
 
-    QTemporaryDir m_root;
+    ScratchDir m_root;
     QString m_deep;  // a folder whose path is longer than 256 bytes
     QString m_key;   // the run's key, its path longer than 100 bytes
     MatrixPtr m_keyMatrix;

@@ -73,7 +73,7 @@ private slots:
 private:
     QString Path(const QString& name) const { return m_folder.filePath(name); }
 
-    QTemporaryDir m_folder;
+    ScratchDir m_folder;
 };
 
 void TestDesktop::initTestCase() {
