@@ -52,7 +52,6 @@ packages=(
     g++ make cmake help2man
     libgtest-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-translations-l10n fonts-ipafont-gothic
     pkgconf libxcb-xkb-dev
 )
