@@ -137,6 +137,27 @@ decode_example() {
     ls -l out
 }
 
+# Runs every test with a temporary folder of the run's own: whatever the tests
+# leave behind in it is a fault of theirs, named, and fails the run. (Without
+# a session's runtime folder Qt makes one in the temporary folder; the run
+# gives it one beside the temporary folder instead.)
+run_tests() {
+    local scratch left status=0
+    scratch="$(mktemp -d "${TMPDIR:-/tmp}/vekdc-tests.XXXXXX")"
+    mkdir -m 0700 "$scratch/runtime" "$scratch/tmp"
+    (cd "$build_dir" && TMPDIR="$scratch/tmp" \
+        XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$scratch/runtime}" \
+        ctest --output-on-failure -j"$(nproc)") || status=$?
+    left="$(cd "$scratch/tmp" && find . -mindepth 1 -maxdepth 1 -printf '  %P\n')"
+    rm -rf "$scratch"
+    if [ -n "$left" ]; then
+        echo "The tests left these behind in their temporary folder:"
+        echo "$left"
+        [ "$status" -ne 0 ] || status=1
+    fi
+    return "$status"
+}
+
 # The packages a command needs besides the ones for building.
 add_packages_for() {
     case "$1" in
@@ -161,7 +182,7 @@ case "$mode" in
         add_packages_for test
         install_missing
         build
-        (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)")
+        run_tests
         ;;
     build)
         install_missing
